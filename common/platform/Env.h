@@ -1,0 +1,130 @@
+// Env: the one narrow interface through which the program and the reader reach
+// the operating system (files, folders, clock, disks, standard streams and the
+// debugger output). Env::Default() is the real Linux one; tests install their
+// own (or wrap the default) with setEnv() to produce faults and fixed clocks.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+using Clock = std::chrono::system_clock;
+using TimePoint = Clock::time_point;
+
+enum class IOMode { ForReading = 1, ForWriting = 2, ForAppending = 8 };
+
+// How a text stream stores characters. Reading always detects a UTF-8
+// byte-order mark on its own; Cp1252 is the system code page.
+enum class TextEncoding { Cp1252, Utf8WithMark };
+
+struct DiskSpace {
+  uint64_t freeToCaller = 0;  // bytes available to this user (quotas apply)
+  uint64_t total = 0;         // bytes of the whole disk
+};
+
+struct FileEntry {
+  std::string name;  // file name without folder
+  std::string path;  // folder + "/" + name
+  TimePoint lastModified;
+};
+
+// A text file opened line by line. Lines end in CR LF when written; on reading
+// a line ends at LF and a CR just before it is dropped. Writes reach the file
+// before writeLine returns: nothing is held back in a user-space buffer.
+class TextStream {
+ public:
+  virtual ~TextStream() = default;
+
+  // The next line without its line end, as UTF-8. Past the last line fails
+  // with Error 62. Reading a stream opened for writing fails with Error 5.
+  virtual std::string readLine() = 0;
+
+  // True when no line is left to read.
+  virtual bool atEndOfStream() = 0;
+
+  // Number of the line about to be read, counting from 1.
+  virtual int32_t line() const = 0;
+
+  // Writes `text` and CR LF. A character the stream's encoding cannot hold
+  // fails with Error 5 and writes nothing; a full disk fails with Error 61.
+  virtual void writeLine(const std::string& text) = 0;
+
+  // The encoding in use. A stream opened for writing may switch to
+  // Utf8WithMark before its first write; the mark is then written first.
+  virtual TextEncoding encoding() const = 0;
+  virtual void setEncoding(TextEncoding encoding) = 0;
+
+  // Releases the file. Any later read or write fails with Error 91.
+  virtual void close() = 0;
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // The real environment of this process. Never null, never deleted.
+  static Env* Default();
+
+  // Full path of the running executable (the directory of /proc/self/exe
+  // is the program folder).
+  virtual std::string programPath() = 0;
+
+  // True only for an existing regular file (or folder, for folderExists).
+  virtual bool fileExists(const std::string& path) = 0;
+  virtual bool folderExists(const std::string& path) = 0;
+
+  // Creates one folder level; the parent must exist (Error 76 otherwise,
+  // 70 when not allowed); a folder that already exists is left as it is.
+  virtual void createFolder(const std::string& path) = 0;
+
+  // Opens a text file. ForWriting empties an existing file, ForAppending
+  // keeps it; `create` makes a missing file, otherwise a missing one fails
+  // with 53. A file we may not open fails with 70, a missing folder with 76.
+  virtual std::unique_ptr<TextStream> openTextFile(const std::string& path, IOMode mode,
+                                                   bool create, TextEncoding encoding) = 0;
+
+  // Total bytes of every file in `path` and the folders below it.
+  virtual uint64_t folderSize(const std::string& path) = 0;
+
+  // The files directly in `path` (not folders), with their modification time.
+  virtual std::vector<FileEntry> filesIn(const std::string& path) = 0;
+
+  // Deletes a file without force: a read-only file is not deleted (Error 70).
+  virtual void deleteFile(const std::string& path) = 0;
+
+  // Bytes free to this user and total bytes of the disk that holds `path`.
+  // Fails with an Error when the disk cannot be asked.
+  virtual DiskSpace diskSpace(const std::string& path) = 0;
+
+  virtual TimePoint now() = 0;
+
+  // The debugger output: one line per call, to standard error when the
+  // environment variable TARNWICK_DEBUG_OUTPUT is set, otherwise nowhere.
+  virtual void debugOutput(const std::string& text) = 0;
+
+  // Raw bytes to standard output / standard error, unbuffered. Failures are
+  // ignored: a closed standard stream makes the writes vanish.
+  virtual void writeStdOut(const std::string& bytes) = 0;
+  virtual void writeStdErr(const std::string& bytes) = 0;
+
+  // True when standard input and standard error are both terminals.
+  virtual bool isInteractive() = 0;
+
+  // Blocks until a line (Enter) is read from standard input.
+  virtual void waitForEnter() = 0;
+
+  // Ends the process at once with `status`, nothing more written.
+  [[noreturn]] virtual void exitProcess(int status) = 0;
+};
+
+// The environment in use; Env::Default() unless a test installed another.
+Env* env();
+
+// Installs `e` (nullptr restores the default). The caller keeps ownership.
+void setEnv(Env* e);
+
+}  // namespace platform

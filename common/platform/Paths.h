@@ -1,0 +1,27 @@
+// Pure text operations on paths, by POSIX rules ("/" separates, "\" is an
+// ordinary character). Nothing here touches the disk.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// folder + "/" + name, with no "/" added when `folder` already ends in one.
+std::string joinPath(const std::string& folder, const std::string& name);
+
+// The folder part of `path` ("" when it has none): "a/b.csv" -> "a",
+// "/x" -> "/", "b.csv" -> "".
+std::string parentFolderName(const std::string& path);
+
+// The file name without folder and without its last extension:
+// "/in/nodes.csv" -> "nodes", "archive.tar.gz" -> "archive.tar".
+std::string baseName(const std::string& path);
+
+// The file name without folder ("/in/nodes.csv" -> "nodes.csv").
+std::string fileName(const std::string& path);
+
+// `path` made absolute against the current directory, "." and ".." resolved
+// as text.
+std::string absolutePathName(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,33 @@
+// Character-set conversions. Inside the program all text is UTF-8; files are
+// Windows-1252 (or UTF-8 when marked so); the console uses the locale's set.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Windows-1252 bytes to UTF-8. Every byte maps to one character; the five
+// undefined bytes (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to U+0081 ... U+009D.
+std::string decodeCp1252(std::string_view bytes);
+
+// UTF-8 to Windows-1252, the exact inverse of decodeCp1252. A character that
+// Windows-1252 cannot hold, or malformed UTF-8, fails with Error 5.
+std::string encodeCp1252(std::string_view utf8);
+
+// Like encodeCp1252, but returns false instead of failing; `out` then holds
+// the bytes of the characters before the first one that could not be encoded.
+bool tryEncodeCp1252(std::string_view utf8, std::string& out);
+
+// UTF-8 bytes as read from a file, made safe: each malformed sequence becomes
+// U+FFFD, so the result is always well-formed UTF-8.
+std::string sanitizeUtf8(std::string_view bytes);
+
+// Number of characters (code points) in well-formed UTF-8 text.
+size_t utf8Length(std::string_view utf8);
+
+// UTF-8 to the console's character set (the locale's codeset); characters it
+// cannot hold become "?".
+std::string toConsoleCharset(std::string_view utf8);
+
+}  // namespace platform

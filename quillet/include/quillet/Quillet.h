@@ -1,0 +1,85 @@
+// The Quillet CSV reader control as its hosts see it. Tarnwick and any other
+// host include this header and create the control by its programmatic
+// identifier "Quillet.ucQuillet" (platform::createComponent). Failures are
+// raised as platform::Error with the CSVMAN_ERRORS numbers below or the
+// platform's own numbers; the control shows nothing and logs nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Value.h"
+
+namespace quillet {
+
+// The platform's object-error base (0x80040000) plus 1001 to 1005.
+enum CSVMAN_ERRORS : int32_t {
+  CSVMAN_ERROR_CSVFILENOTSPECIFIED = -2147220503,
+  CSVMAN_ERROR_CSVFILENOTFOUND = -2147220502,
+  CSVMAN_ERROR_HEADINGSNOTSPECIFIED = -2147220501,
+  CSVMAN_ERROR_COLUMNNOTFOUND = -2147220500,
+  CSVMAN_ERROR_VALIDATIONFAILED = -2147220499,
+};
+
+// Description text of one of the codes above.
+const char* csvmanErrorText(CSVMAN_ERRORS code);
+
+// An ordered collection of texts; element 0 is field 1 of the line.
+using Fields = std::vector<std::string>;
+
+// The host's store of a control's properties (its form data).
+class IPropertyStore {
+ public:
+  virtual ~IPropertyStore() = default;
+  // The stored value of `name`, or `defaultValue` when none is stored.
+  virtual platform::Value readProperty(const std::string& name,
+                                       const platform::Value& defaultValue) = 0;
+  // Stores `value` under `name`; a value equal to `defaultValue` need not be kept.
+  virtual void writeProperty(const std::string& name, const platform::Value& value,
+                             const platform::Value& defaultValue) = 0;
+  // Told when a persistent property changed, so the host saves it.
+  virtual void propertyChanged(const std::string& name) = 0;
+};
+
+// The reader control, members in the order of its interface.
+class IucQuillet {
+ public:
+  virtual ~IucQuillet() = default;
+
+  virtual std::string CSVFile() const = 0;
+  virtual void CSVFile(const std::string& path) = 0;
+  virtual std::string ColumnDefinitionFile() const = 0;
+  virtual void ColumnDefinitionFile(const std::string& path) = 0;
+  virtual Fields ReadLine(int32_t lineNumber = 0) = 0;
+  virtual void CloseCSV() = 0;
+  virtual bool EOF_() const = 0;
+  virtual void EOF_(bool value) = 0;  // read-only: always fails (382 / 387)
+  virtual int32_t MaxCols() const = 0;
+  virtual void MaxCols(int32_t value) = 0;  // read-only
+  // The headings when FirstLineColumnNames is true, otherwise empty.
+  virtual Fields OpenCSV(bool firstLineColumnNames, bool validateData) = 0;
+  virtual std::string getValue(const std::string& column) = 0;
+  virtual int16_t getColumnIndex(const std::string& columnName) = 0;
+  virtual void setColumnValidation(const std::string& columnName, const std::string& regExpression,
+                                   bool rangeCheck = false) = 0;
+  virtual platform::Value LastInvalidValue() const = 0;
+  virtual void LastInvalidValue(const platform::Value& value) = 0;  // read-only
+  virtual platform::Value LastInvalidColumn() const = 0;
+  virtual void LastInvalidColumn(const platform::Value& value) = 0;  // read-only
+  virtual int32_t CurrentLine() const = 0;
+  virtual void CurrentLine(int32_t value) = 0;  // read-only
+
+  // Host events of a control (design-time properties).
+  virtual void UserControl_InitProperties() = 0;
+  virtual void UserControl_ReadProperties(IPropertyStore& store) = 0;
+  virtual void UserControl_WriteProperties(IPropertyStore& store) = 0;
+  // Attaches the host's store (told of changed properties) and its mode:
+  // in design mode a read-only assignment fails with 387, at run time 382.
+  virtual void attachHost(IPropertyStore* store, bool designMode) = 0;
+
+  // True when the file open is read as UTF-8 (it starts with the UTF-8 mark).
+  virtual bool isUtf8() const = 0;
+};
+
+}  // namespace quillet
