@@ -40,7 +40,8 @@ class TextStream {
   virtual ~TextStream() = default;
 
   // The next line without its line end, as UTF-8. Past the last line fails
-  // with Error 62. Reading a stream opened for writing fails with Error 5.
+  // with Error 62. Reading a stream opened for writing, or writing one opened
+  // for reading, fails with Error 5.
   virtual std::string readLine() = 0;
 
   // True when no line is left to read.
@@ -54,7 +55,9 @@ class TextStream {
   virtual void writeLine(const std::string& text) = 0;
 
   // The encoding in use. A stream opened for writing may switch to
-  // Utf8WithMark before its first write; the mark is then written first.
+  // Utf8WithMark before its first write; the mark is then written first
+  // (unless the file already holds text, as when appending). Text written
+  // as UTF-8 must be well-formed (Error 5 otherwise).
   virtual TextEncoding encoding() const = 0;
   virtual void setEncoding(TextEncoding encoding) = 0;
 
@@ -117,8 +120,40 @@ class Env {
   // Blocks until a line (Enter) is read from standard input.
   virtual void waitForEnter() = 0;
 
-  // Ends the process at once with `status`, nothing more written.
+  // Ends the process at once with `status`: no exit handlers run and no
+  // stdio buffer is flushed (the program's own writes are unbuffered).
   [[noreturn]] virtual void exitProcess(int status) = 0;
+};
+
+// Forwards every call to another Env. A test derives from it, overrides the
+// calls it wants to change (a fixed clock, a failing disk) and installs it.
+class EnvWrapper : public Env {
+ public:
+  explicit EnvWrapper(Env* target) : target_(target) {}
+  Env* target() const { return target_; }
+
+  std::string programPath() override { return target_->programPath(); }
+  bool fileExists(const std::string& path) override { return target_->fileExists(path); }
+  bool folderExists(const std::string& path) override { return target_->folderExists(path); }
+  void createFolder(const std::string& path) override { target_->createFolder(path); }
+  std::unique_ptr<TextStream> openTextFile(const std::string& path, IOMode mode, bool create,
+                                           TextEncoding encoding) override {
+    return target_->openTextFile(path, mode, create, encoding);
+  }
+  uint64_t folderSize(const std::string& path) override { return target_->folderSize(path); }
+  std::vector<FileEntry> filesIn(const std::string& path) override { return target_->filesIn(path); }
+  void deleteFile(const std::string& path) override { target_->deleteFile(path); }
+  DiskSpace diskSpace(const std::string& path) override { return target_->diskSpace(path); }
+  TimePoint now() override { return target_->now(); }
+  void debugOutput(const std::string& text) override { target_->debugOutput(text); }
+  void writeStdOut(const std::string& bytes) override { target_->writeStdOut(bytes); }
+  void writeStdErr(const std::string& bytes) override { target_->writeStdErr(bytes); }
+  bool isInteractive() override { return target_->isInteractive(); }
+  void waitForEnter() override { target_->waitForEnter(); }
+  void exitProcess(int status) override { target_->exitProcess(status); }
+
+ private:
+  Env* target_;
 };
 
 // The environment in use; Env::Default() unless a test installed another.

@@ -17,6 +17,19 @@ class KeyedTable {
  public:
   using Entry = std::pair<std::string, V>;
 
+  KeyedTable() = default;
+  // A copy indexes its own entries (the index holds positions in the list).
+  KeyedTable(const KeyedTable& other) : entries_(other.entries_) { rebuildIndex(); }
+  KeyedTable& operator=(const KeyedTable& other) {
+    if (this != &other) {
+      entries_ = other.entries_;
+      rebuildIndex();
+    }
+    return *this;
+  }
+  KeyedTable(KeyedTable&&) noexcept = default;
+  KeyedTable& operator=(KeyedTable&&) noexcept = default;
+
   // Adds a new entry at the end. Throws Error 457 when `key` is present.
   void add(const std::string& key, V item) {
     if (index_.count(key)) raise(err::kDuplicateKey);
@@ -62,6 +75,11 @@ class KeyedTable {
 
  private:
   using Iter = typename std::list<Entry>::iterator;
+  void rebuildIndex() {
+    index_.clear();
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) index_.emplace(it->first, it);
+  }
+
   Iter find(const std::string& key) const {
     auto it = index_.find(key);
     if (it == index_.end()) raise(err::kInvalidArgument);

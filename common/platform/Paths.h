@@ -1,12 +1,14 @@
 // Pure text operations on paths, by POSIX rules ("/" separates, "\" is an
-// ordinary character). Nothing here touches the disk.
+// ordinary character). Nothing here touches the disk; absolutePathName only
+// asks for the current directory.
 #pragma once
 
 #include <string>
 
 namespace platform {
 
-// folder + "/" + name, with no "/" added when `folder` already ends in one.
+// folder + "/" + name, with no "/" added when `folder` already ends in one;
+// an empty `folder` gives `name` itself.
 std::string joinPath(const std::string& folder, const std::string& name);
 
 // The folder part of `path` ("" when it has none): "a/b.csv" -> "a",
@@ -21,7 +23,8 @@ std::string baseName(const std::string& path);
 std::string fileName(const std::string& path);
 
 // `path` made absolute against the current directory, "." and ".." resolved
-// as text.
+// as text ("/.." is "/"). Fails with Error 76 when the current directory no
+// longer exists.
 std::string absolutePathName(const std::string& path);
 
 }  // namespace platform

@@ -1,0 +1,321 @@
+#include "Env.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <utility>
+
+#include "Error.h"
+#include "Paths.h"
+#include "Text.h"
+
+namespace platform {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// The error number for a failed system call; `whenMissing` is the one to
+// use when the path (or a folder on it) does not exist.
+int32_t errorNumberFor(int error, int32_t whenMissing) {
+  switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY: return err::kPermissionDenied;
+    case ENOENT:
+    case ENOTDIR: return whenMissing;
+    case ENOSPC:
+    case EDQUOT: return err::kDiskFull;
+    default: return err::kPathFileAccess;
+  }
+}
+
+[[noreturn]] void raiseSystemError(int error, int32_t whenMissing) {
+  raise(errorNumberFor(error, whenMissing));
+}
+
+// Runs a std::filesystem action, turning its failures into platform errors.
+template <class Action>
+auto withFileSystemErrors(int32_t whenMissing, Action&& action) {
+  try {
+    return action();
+  } catch (const fs::filesystem_error& e) {
+    raiseSystemError(e.code().value(), whenMissing);
+  }
+}
+
+// Writes every byte, resuming after partial writes. Returns 0 or the errno.
+int writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written > 0) {
+      bytes.remove_prefix(static_cast<size_t>(written));
+    } else if (written == 0 || errno != EINTR) {
+      return written == 0 ? EIO : errno;
+    }
+  }
+  return 0;
+}
+
+// Owns an open file descriptor.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&&) = delete;
+  ~FileDescriptor() { reset(); }
+
+  int get() const { return fd_; }
+  bool isOpen() const { return fd_ >= 0; }
+  void reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
+class FileTextStream final : public TextStream {
+ public:
+  FileTextStream(FileDescriptor file, IOMode mode, TextEncoding encoding)
+      : file_(std::move(file)), reading_(mode == IOMode::ForReading), encoding_(encoding) {
+    if (reading_) takeByteOrderMark();
+  }
+
+  std::string readLine() override {
+    if (atEndOfStream()) raise(err::kInputPastEnd);
+    size_t searched = 0;  // bytes after pos_ known to hold no LF
+    for (;;) {
+      const size_t lf = buffer_.find('\n', pos_ + searched);
+      if (lf != std::string::npos) return takeLine(lf - pos_, 1);
+      searched = buffer_.size() - pos_;
+      if (!fillBuffer()) return takeLine(searched, 0);
+    }
+  }
+
+  bool atEndOfStream() override {
+    requireMode(true);
+    return pos_ == buffer_.size() && !fillBuffer();
+  }
+
+  int32_t line() const override { return line_; }
+
+  void writeLine(const std::string& text) override {
+    requireMode(false);
+    const std::string encoded = encode(text);  // fails before anything is written
+    const std::string bytes = (needsMark() ? std::string(kUtf8Mark) : "") + encoded + "\r\n";
+    if (int error = writeAll(file_.get(), bytes)) raiseSystemError(error, err::kPathNotFound);
+    written_ = true;
+  }
+
+  TextEncoding encoding() const override { return encoding_; }
+
+  void setEncoding(TextEncoding encoding) override {
+    requireMode(false);
+    if (written_) raise(err::kInvalidArgument);
+    encoding_ = encoding;
+  }
+
+  void close() override { file_.reset(); }
+
+ private:
+  static constexpr size_t kChunkSize = 64 * 1024;
+
+  void requireMode(bool reading) const {
+    if (!file_.isOpen()) raise(err::kObjectNotSet);
+    if (reading != reading_) raise(err::kInvalidArgument);
+  }
+
+  // A file that starts with the UTF-8 mark is read as UTF-8; any other as
+  // Windows-1252.
+  void takeByteOrderMark() {
+    while (buffer_.size() < kUtf8Mark.size() && fillBuffer()) {
+    }
+    const bool marked = std::string_view(buffer_).starts_with(kUtf8Mark);
+    encoding_ = marked ? TextEncoding::Utf8WithMark : TextEncoding::Cp1252;
+    if (marked) pos_ = kUtf8Mark.size();
+  }
+
+  // Drops the bytes already taken and appends the next chunk of the file.
+  // Returns false at the end of the file.
+  bool fillBuffer() {
+    buffer_.erase(0, pos_);
+    pos_ = 0;
+    const size_t kept = buffer_.size();
+    buffer_.resize(kept + kChunkSize);
+    ssize_t got;
+    do {
+      got = ::read(file_.get(), buffer_.data() + kept, kChunkSize);
+    } while (got < 0 && errno == EINTR);
+    const int error = errno;
+    buffer_.resize(kept + static_cast<size_t>(std::max<ssize_t>(got, 0)));
+    if (got < 0) raiseSystemError(error, err::kFileNotFound);
+    return got > 0;
+  }
+
+  // Takes `length` bytes and a line end of `endLength` bytes as one line.
+  std::string takeLine(size_t length, size_t endLength) {
+    std::string_view raw(buffer_.data() + pos_, length);
+    if (endLength > 0 && raw.ends_with('\r')) raw.remove_suffix(1);
+    pos_ += length + endLength;
+    ++line_;
+    return encoding_ == TextEncoding::Utf8WithMark ? sanitizeUtf8(raw) : decodeCp1252(raw);
+  }
+
+  std::string encode(const std::string& text) const {
+    if (encoding_ == TextEncoding::Cp1252) return encodeCp1252(text);
+    if (sanitizeUtf8(text) != text) raise(err::kInvalidArgument);
+    return text;
+  }
+
+  // The mark goes first into a UTF-8 file, never into the middle of one.
+  bool needsMark() const {
+    if (encoding_ != TextEncoding::Utf8WithMark || written_) return false;
+    struct stat st;
+    return ::fstat(file_.get(), &st) == 0 && st.st_size == 0;
+  }
+
+  FileDescriptor file_;
+  const bool reading_;
+  TextEncoding encoding_;
+  bool written_ = false;
+  std::string buffer_;
+  size_t pos_ = 0;
+  int32_t line_ = 1;
+};
+
+int openFlags(IOMode mode, bool create) {
+  int flags = O_CLOEXEC | (create ? O_CREAT : 0);
+  switch (mode) {
+    case IOMode::ForReading: return flags | O_RDONLY;
+    case IOMode::ForWriting: return flags | O_WRONLY | O_TRUNC;
+    case IOMode::ForAppending: return flags | O_WRONLY | O_APPEND;
+  }
+  raise(err::kInvalidArgument);
+}
+
+bool hasType(const std::string& path, mode_t type) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == type;
+}
+
+TimePoint toTimePoint(fs::file_time_type t) {
+  return std::chrono::time_point_cast<Clock::duration>(std::chrono::file_clock::to_sys(t));
+}
+
+class PosixEnv final : public Env {
+ public:
+  std::string programPath() override {
+    return withFileSystemErrors(err::kFileNotFound, [] { return fs::read_symlink("/proc/self/exe").string(); });
+  }
+
+  bool fileExists(const std::string& path) override { return hasType(path, S_IFREG); }
+
+  bool folderExists(const std::string& path) override { return hasType(path, S_IFDIR); }
+
+  void createFolder(const std::string& path) override {
+    if (::mkdir(path.c_str(), 0777) == 0) return;
+    const int error = errno;
+    if (error == EEXIST && folderExists(path)) return;
+    raiseSystemError(error, err::kPathNotFound);
+  }
+
+  std::unique_ptr<TextStream> openTextFile(const std::string& path, IOMode mode, bool create,
+                                           TextEncoding encoding) override {
+    FileDescriptor file(::open(path.c_str(), openFlags(mode, create), 0666));
+    if (!file.isOpen()) raiseSystemError(errno, create ? err::kPathNotFound : err::kFileNotFound);
+    return std::make_unique<FileTextStream>(std::move(file), mode, encoding);
+  }
+
+  uint64_t folderSize(const std::string& path) override {
+    return withFileSystemErrors(err::kPathNotFound, [&] {
+      uint64_t total = 0;
+      for (const auto& entry : fs::recursive_directory_iterator(path)) {
+        std::error_code gone;  // a file removed meanwhile counts nothing
+        const uint64_t size = entry.is_regular_file(gone) ? entry.file_size(gone) : 0;
+        if (!gone) total += size;
+      }
+      return total;
+    });
+  }
+
+  std::vector<FileEntry> filesIn(const std::string& path) override {
+    auto files = withFileSystemErrors(err::kPathNotFound, [&] {
+      std::vector<FileEntry> found;
+      for (const auto& entry : fs::directory_iterator(path)) {
+        std::error_code gone;
+        if (!entry.is_regular_file(gone)) continue;
+        const auto modified = entry.last_write_time(gone);
+        if (gone) continue;
+        const std::string name = entry.path().filename();
+        found.push_back({name, joinPath(path, name), toTimePoint(modified)});
+      }
+      return found;
+    });
+    std::sort(files.begin(), files.end(), [](const FileEntry& a, const FileEntry& b) { return a.name < b.name; });
+    return files;
+  }
+
+  // Permission bits do not stop root from unlinking, so a file without the
+  // owner's write bit is refused here, as a read-only file is everywhere.
+  void deleteFile(const std::string& path) override {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0) raiseSystemError(errno, err::kFileNotFound);
+    if ((st.st_mode & S_IWUSR) == 0) raise(err::kPermissionDenied);
+    if (::unlink(path.c_str()) != 0) raiseSystemError(errno, err::kFileNotFound);
+  }
+
+  DiskSpace diskSpace(const std::string& path) override {
+    struct statvfs disk;
+    if (::statvfs(path.c_str(), &disk) != 0) raiseSystemError(errno, err::kPathNotFound);
+    return {static_cast<uint64_t>(disk.f_bavail) * disk.f_frsize,
+            static_cast<uint64_t>(disk.f_blocks) * disk.f_frsize};
+  }
+
+  TimePoint now() override { return Clock::now(); }
+
+  void debugOutput(const std::string& text) override {
+    if (std::getenv("TARNWICK_DEBUG_OUTPUT") != nullptr) writeStdErr(text + "\n");
+  }
+
+  void writeStdOut(const std::string& bytes) override { writeAll(STDOUT_FILENO, bytes); }
+
+  void writeStdErr(const std::string& bytes) override { writeAll(STDERR_FILENO, bytes); }
+
+  bool isInteractive() override { return ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO); }
+
+  void waitForEnter() override {
+    char c = 0;
+    ssize_t got;
+    do {
+      got = ::read(STDIN_FILENO, &c, 1);
+    } while ((got > 0 && c != '\n') || (got < 0 && errno == EINTR));
+  }
+
+  [[noreturn]] void exitProcess(int status) override { ::_exit(status); }
+};
+
+Env* installedEnv = nullptr;
+
+}  // namespace
+
+Env* Env::Default() {
+  static Env* const instance = new PosixEnv;
+  return instance;
+}
+
+Env* env() { return installedEnv != nullptr ? installedEnv : Env::Default(); }
+
+void setEnv(Env* e) { installedEnv = e; }
+
+}  // namespace platform

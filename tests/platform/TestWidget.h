@@ -1,0 +1,6 @@
+// What the test component's factory returns.
+#pragma once
+
+struct TestWidget {
+  int answer;
+};

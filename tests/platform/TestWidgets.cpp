@@ -1,0 +1,3 @@
+#include "TestWidget.h"
+
+extern "C" void* createWidget() { return new TestWidget{42}; }
