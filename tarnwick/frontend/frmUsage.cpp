@@ -1,0 +1,34 @@
+#include "frmUsage.h"
+
+#include <memory>
+
+#include "nodes/ProgramObjects.h"
+#include "platform/ComponentLoader.h"
+#include "quillet/MemoryPropertyStore.h"
+
+namespace tarnwick::frmUsage {
+
+namespace {
+// The form's stored data for the control: its extent and nothing else.
+quillet::MemoryPropertyStore& formData() {
+  static quillet::MemoryPropertyStore store = [] {
+    quillet::MemoryPropertyStore extent;
+    extent.writeProperty("_ExtentX", int32_t{1323}, int32_t{0});
+    extent.writeProperty("_ExtentY", int32_t{794}, int32_t{0});
+    return extent;
+  }();
+  return store;
+}
+}  // namespace
+
+void Load() {
+  auto* control = static_cast<quillet::IucQuillet*>(platform::createComponent("Quillet.ucQuillet"));
+  std::unique_ptr<quillet::IucQuillet> owned(control);
+  owned->attachHost(&formData(), false);
+  owned->UserControl_ReadProperties(formData());
+  setReader(std::move(owned));
+}
+
+void Unload() { setReader(nullptr); }
+
+}  // namespace tarnwick::frmUsage

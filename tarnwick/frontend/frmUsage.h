@@ -1,0 +1,14 @@
+// frmUsage: the hidden form that hosts the program's one reader control.
+// It is never shown; loading it creates the control from the Quillet library
+// with the properties the form stores (only its size).
+#pragma once
+
+namespace tarnwick::frmUsage {
+
+// Creates the reader control. A missing library fails with Error 429.
+void Load();
+
+// Destroys the reader control.
+void Unload();
+
+}  // namespace tarnwick::frmUsage

@@ -1,0 +1,199 @@
+#include "mdlMain.h"
+
+#include <cstdio>
+
+#include "StdOutput.h"
+#include "frmUsage.h"
+#include "logging/Procedure.h"
+#include "logging/RunOutcome.h"
+#include "logging/classLog.h"
+#include "nodes/ProgramObjects.h"
+#include "nodes/mdlProcess.h"
+#include "platform/Env.h"
+#include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
+#include "platform/Text.h"
+
+namespace tarnwick {
+
+namespace {
+
+const char* const kDataSource = "Pelagor";
+
+std::string bannerLine() {
+  char version[32];
+  std::snprintf(version, sizeof version, "%d.%02d.%04d", platform::versionMajor(), platform::versionMinor(),
+                platform::versionRevision());
+  return platform::productName() + " Version: " + version;
+}
+
+// The logger is created before anything else; without a log directory the
+// program cannot run its job.
+bool startLog() {
+  try {
+    Log();
+    return true;
+  } catch (const platform::Error& e) {
+    std::string logDir = platform::joinPath(platform::programFolder(), "LOGS");
+    platform::env()->writeStdErr(platform::toConsoleCharset("ERROR: Cannot create log directory " + logDir + " - " +
+                                                            e.description() + "\r\n"));
+    return false;
+  }
+}
+
+// A name typed alone completes to a file in the program folder.
+std::string inProgramFolder(const std::string& path) {
+  return platform::parentFolderName(path).empty() ? platform::joinPath(platform::programFolder(), path) : path;
+}
+
+}  // namespace
+
+void openConnection() {
+  connection().setConnectionString(std::string("Data Source=") + kDataSource);
+  connection().open();
+}
+
+int main(const std::string& argumentText) {
+  if (!startLog()) return RunOutcome::kNoJobRan;
+  Procedure p("mdlMain", "main");
+  Options options;
+  bool connected = false;
+  int32_t mode = kNothingToDo;
+  bool completed = p.run([&] {
+    p.step(5, [] { printLine(bannerLine()); });
+    p.step(6, [] { printLine(std::string(60, '-')); });
+    p.step(7, [&] { options = parseCommandLine(argumentText); });
+    p.step(8, [&] { Log().log("Command Line Options:", kInfo, p.tag()); });
+    p.step(9, [&] { Log().dumpDictionary(options, p.tag()); });
+    p.step(10, [] { frmUsage::Load(); });
+    p.step(11, [&] {
+      try {
+        openConnection();
+        connected = true;
+      } catch (const platform::Error& e) {
+        p.logFailure({e, 11});
+        printLine(std::string("ERROR: Cannot open data source ") + kDataSource + ".");
+        printLine("       " + e.description());
+      }
+    });
+    if (connected) p.step(12, [&] { mode = checkCommandLine(options); });
+    if (mode == kExport) {
+      p.step(15, [&] {
+        RunOutcome::noteJobStarted();
+        exportData(options.item("e"));
+      });
+    } else if (mode == kImport) {
+      p.step(17, [&] {
+        RunOutcome::noteJobStarted();
+        importData(options.item("i"), options.item("o"));
+      });
+    }
+    p.step(19, [] { frmUsage::Unload(); });
+    p.traceExit(20);
+  });
+  (void)completed;
+  return RunOutcome::exitStatus();
+}
+
+int32_t checkCommandLine(Options& options) {
+  Procedure p("mdlMain", "checkCommandLine");
+  int32_t mode = kNothingToDo;
+  p.run([&] {
+    bool invalid = false;
+    p.step(5, [&] { invalid = options.exists("e") == options.exists("i"); });
+    p.step(6, [&] {
+      if (!invalid) return;
+      showUsage();
+      p.leave();
+    });
+    if (options.exists("e")) {
+      p.step(10, [&] { mode = kExport; });
+      p.step(12, [&] {
+        std::string& path = options.item("e");
+        path = path.empty() ? platform::joinPath(platform::programFolder(), "NodeExport.csv") : inProgramFolder(path);
+      });
+      p.step(18, [&] { printLine("Export node data to: " + options.item("e")); });
+      p.step(19, [&] { Log().log("Export node data to: " + options.item("e"), kInfo, p.tag()); });
+    } else if (options.exists("i")) {
+      bool found = false;
+      p.step(24, [&] { options.item("i") = inProgramFolder(options.item("i")); });
+      p.step(26, [&] { found = platform::env()->fileExists(options.item("i")); });
+      if (found) {
+        p.step(27, [&] { printLine("Using Input File: " + options.item("i")); });
+        p.step(28, [&] { mode = kImport; });
+        p.step(36, [&] {
+          if (!options.exists("o")) options.add("o", platform::baseName(options.item("i")) + ".out.csv");
+        });
+        p.step(38, [&] { printLine("Output file: " + options.item("o")); });
+        p.step(39, [&] {
+          Log().log("Using input file: " + options.item("i") + " Writing results to: " + options.item("o"), kInfo,
+                    p.tag());
+        });
+      } else {
+        p.step(30, [&] { printLine("Input File Not Found: " + options.item("i")); });
+        p.step(31, [] { printLine("Exiting."); });
+      }
+    }
+    p.traceExit(41);
+  });
+  return mode;
+}
+
+void showUsage() {
+  const std::string name = platform::programName();
+  const std::string lines[] = {
+      "Usage: ",
+      "",
+      name + " /i:InputFilename [/o:OutputFilename]",
+      name + " /e:OutputFilename",
+      "",
+      "Import Options:",
+      "   /i:InputFilename      Import Adds/Changes/Deletes from InputFilename",
+      "   /o:OutputFilename     Write results to OutputFilename (Optional)",
+      "                           If not specified one will be created based on InputFilename",
+      "",
+      "Export Options:",
+      "   /e:OutputFilename     Export Nodes to Outputfilename",
+      "                           Outputfilename is optional, if not specified NodeExport.csv will be used",
+      "",
+      " Column Headers",
+      "  The following column headers are expected in the input file.  Please see the included README.HTM for more",
+      "  information regarding the possible values and requirements for each column.",
+      "     Column                     Possible",
+      "     Header                     Values            Description",
+      "     ------------------------   ---------------   -----------------------------------------------------",
+      "     NodeType                   O                 Octel Node",
+      "                                V                 Veltro Node",
+      "     Action                     A                 Add Node",
+      "                                C                 Change Node",
+      "                                D                 Delete Node",
+      "     SerialNo                   1-4294967295      Node's Serial Number",
+      "     Name                       text              Node's Name",
+      "     VeltroServerName           text              Veltro's Server Name",
+      "     VeltroSMTPSuffix           text              Veltro's SMTP Domain Name",
+      "     Codec                      G711              G711 Codec",
+      "                                G729              G729 Codec",
+      "     PhoneNo                    (0-9,*,#)         Octel Node Phone Number",
+      "     Extension                  (0-9,*,#)         Octel Node Extension",
+      "     DialSequence               (0-9,*,#,N,P,X)   Octel Node Dial Sequence",
+      "     NormalBeginTime            see README.HTM    Normal Delivery Begin Time",
+      "     NormalEndTime              see README.HTM    Normal Delivery End Time",
+      "     NormalInterval             1-240             Normal Delivery Interval",
+      "     UrgentBeginTime            see README.HTM    Urgent Delivery Begin Time",
+      "     UrgentEndTime              see README.HTM    Urgent Delivery End Time",
+      "     UrgentInterval             1-240             Urgent Delivery Interval",
+      "     AdministrationBeginTime    see README.HTM    Administration Delivery Begin Time",
+      "     AdministrationEndTime      see README.HTM    Administration Delivery End Time",
+      "     AdministrationInterval     1-240             Administration Delivery Interval",
+      "",
+      "  The best way to generate the correct column headers is to use the /e command line option which will create",
+      "  the NodeExport.csv file in the current directory with the column headers for you.  This command works even",
+      "  on a system without Strandel data.",
+      "",
+      "  NOTE: All columns are required to be present in the input file.",
+      "                                ",
+  };
+  for (const auto& line : lines) printLine(line);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,28 @@
+// mdlMain: the run sequence of one Tarnwick process, the check of its
+// options and the usage screen.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "CommandLine.h"
+
+namespace tarnwick {
+
+enum RunMode : int32_t { kNothingToDo = 0, kExport = 1, kImport = 2 };
+
+// The whole run for the given argument text; returns the exit status.
+int main(const std::string& argumentText);
+
+// Opens the program-wide connection to the data source "Pelagor".
+void openConnection();
+
+// Decides export or import, completes the paths in `options` and tells the
+// user what will be read and written. Shows the usage screen when the
+// options ask for neither job or for both.
+int32_t checkCommandLine(Options& options);
+
+// The usage screen, on the console.
+void showUsage();
+
+}  // namespace tarnwick

@@ -1,0 +1,21 @@
+#include "RunOutcome.h"
+
+namespace tarnwick {
+
+bool RunOutcome::failed_ = false;
+bool RunOutcome::jobStarted_ = false;
+
+void RunOutcome::noteFailure() { failed_ = true; }
+void RunOutcome::noteJobStarted() { jobStarted_ = true; }
+
+int RunOutcome::exitStatus() {
+  if (!jobStarted_) return kNoJobRan;
+  return failed_ ? kSomethingFailed : kSuccess;
+}
+
+void RunOutcome::reset() {
+  failed_ = false;
+  jobStarted_ = false;
+}
+
+}  // namespace tarnwick

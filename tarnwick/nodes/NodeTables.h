@@ -1,0 +1,44 @@
+// NodeTables: the node database as the node procedures use it. The codes of
+// its columns, and every record set the procedures open, each with its
+// statement, cursor type and lock type. No other unit writes SQL.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/Database.h"
+
+namespace tarnwick::NodeTables {
+
+enum ServerType : int16_t { kOctel = 1, kVeltro = 2 };
+enum MessageType : int16_t { kNormal = 0, kUrgent = 1, kAdministration = 2 };
+enum DefaultCodec : int16_t { kG711 = 7, kG729 = 307 };
+
+using platform::db::Recordset;
+
+// "SELECT * FROM Node WHERE SerialNo = '<serial>'", static.
+void openNode(Recordset& rs, const std::string& serial, platform::db::LockType lock);
+
+// The delete's own lookup of the node row, static and read-only.
+void openNodeToDelete(Recordset& rs, const std::string& serial);
+
+// "SELECT * FROM <table>", static, for adding rows (the table is not read).
+void openForAdding(Recordset& rs, const std::string& table, platform::db::LockType lock);
+
+// "SELECT * FROM <table> WHERE SerialNo = '<serial>'", static.
+void openBySerial(Recordset& rs, const std::string& table, const std::string& serial,
+                  platform::db::LockType lock);
+
+// Runs the five deletes of a node: its windows, both kinds' rows, its
+// directory rows and last its Node row.
+void deleteNodeRows(Recordset& rs, const std::string& serial);
+
+// The Octel and the Veltro nodes with their kind's columns, in database order.
+void openOctelNodes(Recordset& rs);
+void openVeltroNodes(Recordset& rs);
+
+// One stored window value: column `column` of the window `messageType` of
+// node `serial`. The values are bound, never spliced into the statement.
+void openWindowValue(Recordset& rs, int16_t messageType, const std::string& column, const std::string& serial);
+
+}  // namespace tarnwick::NodeTables

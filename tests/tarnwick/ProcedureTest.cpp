@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "RecordingEnv.h"
+#include "logging/Procedure.h"
+
+namespace tarnwick::test {
+namespace {
+
+class ProcedureTest : public ProgramTest {
+ protected:
+  // A traced call whose steps 1..failures fail with Error 5, then one more step.
+  bool callFailing(int failures, bool& lastStepRan) {
+    Procedure p("mdlTest", "work");
+    return p.run([&] {
+      for (int line = 1; line <= failures; ++line) {
+        p.step(line, [] { platform::raise(platform::err::kInvalidArgument); });
+      }
+      p.step(99, [&] { lastStepRan = true; });
+      p.traceExit(100);
+    });
+  }
+
+  std::vector<std::string> messagesAfterEntry() {
+    std::vector<std::string> messages;
+    bool seen = false;
+    for (const auto& line : logLines()) {
+      if (messageOf(line) == "Entering [mdlTest]work_0") seen = true;
+      if (seen) messages.push_back(messageOf(line));
+    }
+    return messages;
+  }
+};
+
+TEST_F(ProcedureTest, TenFailuresAreLoggedWithTheirLineAndTheCallCompletes) {
+  bool lastStepRan = false;
+  EXPECT_TRUE(callFailing(10, lastStepRan));
+  EXPECT_TRUE(lastStepRan);
+  auto messages = messagesAfterEntry();
+  ASSERT_EQ(messages.size(), 12u);
+  EXPECT_EQ(messages[1], "  Err.Number = 5 Err.Description = Invalid procedure call or argument Line: 1");
+  EXPECT_EQ(messages[10], "  Err.Number = 5 Err.Description = Invalid procedure call or argument Line: 10");
+  EXPECT_EQ(messages[11].rfind("Exiting  [mdlTest]work_0 Start: ", 0), 0u);
+  EXPECT_EQ(Log().depth(), 0);
+}
+
+TEST_F(ProcedureTest, EleventhFailureEndsTheCallWithTwoLinesAndLeavesDepthOneHigher) {
+  bool lastStepRan = false;
+  EXPECT_FALSE(callFailing(11, lastStepRan));
+  EXPECT_FALSE(lastStepRan);
+  auto messages = messagesAfterEntry();
+  ASSERT_EQ(messages.size(), 13u);
+  EXPECT_EQ(messages[11], "  Err.Number = 5 Err.Description = Invalid procedure call or argument");
+  EXPECT_EQ(messages[12], "  Error count exceeded, forcing exit from [mdlTest]work");
+  EXPECT_EQ(Log().depth(), 1);
+  // The entry that was never closed makes the next call of the tag number 1.
+  bool ignored = false;
+  callFailing(0, ignored);
+  auto lines = logLines();
+  EXPECT_EQ(messageOf(lines[lines.size() - 2]), "  Entering [mdlTest]work_1");
+}
+
+TEST_F(ProcedureTest, UncountedSpecialCaseNeverReachesTheLimitAndCanLeaveTheCall) {
+  Procedure p("mdlTest", "special");
+  int handled = 0;
+  p.onError(-1, [&](const Procedure::Failure& f) {
+    ++handled;
+    return f.line == 50 ? Procedure::Then::LeaveCall : Procedure::Then::NextStep;
+  }, false);
+  bool reachedEnd = false;
+  EXPECT_TRUE(p.run([&] {
+    for (int line = 1; line <= 20; ++line) p.step(line, [] { throw platform::Error(-1, "special"); });
+    p.step(50, [] { throw platform::Error(-1, "special"); });
+    reachedEnd = true;
+  }));
+  EXPECT_EQ(handled, 21);
+  EXPECT_FALSE(reachedEnd);
+  EXPECT_EQ(p.errorCount(), 0);
+}
+
+TEST_F(ProcedureTest, ForeignExceptionsBecomeErrors) {
+  Procedure p("mdlTest", "foreign", Procedure::Tracing::Off);
+  p.run([&] { p.step(7, [] { throw std::out_of_range("vector index"); }); });
+  EXPECT_EQ(messageOf(logLines().back()), "Err.Number = 51 Err.Description = vector index Line: 7");
+}
+
+TEST_F(ProcedureTest, NestedProcedureForcedOutDoesNotEndItsCaller) {
+  Procedure outer("mdlTest", "outer");
+  bool callerWentOn = false;
+  outer.run([&] {
+    outer.step(1, [&] {
+      bool ignored = false;
+      callFailing(11, ignored);
+    });
+    outer.step(2, [&] { callerWentOn = true; });
+  });
+  EXPECT_TRUE(callerWentOn);
+  EXPECT_EQ(outer.errorCount(), 0);
+}
+
+}  // namespace
+}  // namespace tarnwick::test

@@ -1,0 +1,99 @@
+// An Env for the program's unit tests: the program lives in a scratch folder,
+// the clock and the disk report what the test sets, the standard streams and
+// the debugger output are recorded, and ending the process throws instead.
+#pragma once
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "logging/RunOutcome.h"
+#include "logging/classLog.h"
+#include "platform/Env.h"
+#include "platform/TestSupport.h"
+
+namespace tarnwick::test {
+
+using namespace std::chrono_literals;
+
+struct ProcessEnded {
+  int status;
+};
+
+// 6 December 2026 at the given time of day (UTC, which the tests run in).
+inline platform::TimePoint dayAt(std::chrono::seconds timeOfDay) {
+  using namespace std::chrono;
+  return platform::TimePoint(sys_days{year{2026} / December / 6}.time_since_epoch() + timeOfDay);
+}
+
+class RecordingEnv : public platform::EnvWrapper {
+ public:
+  RecordingEnv() : EnvWrapper(platform::Env::Default()) {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+  }
+
+  std::string programPath() override { return folder.path("tarnwick"); }
+  platform::TimePoint now() override { return clock; }
+  platform::DiskSpace diskSpace(const std::string& path) override {
+    if (diskFails) throw platform::Error(platform::err::kPathNotFound, "Path not found");
+    return disk.total ? disk : target()->diskSpace(path);
+  }
+  std::unique_ptr<platform::TextStream> openTextFile(const std::string& path, platform::IOMode mode, bool create,
+                                                     platform::TextEncoding encoding) override {
+    if (filesFail) throw platform::Error::fromNumber(platform::err::kDiskFull);
+    return target()->openTextFile(path, mode, create, encoding);
+  }
+  void debugOutput(const std::string& text) override { debugLines.push_back(text); }
+  void writeStdOut(const std::string& bytes) override { out += bytes; }
+  void writeStdErr(const std::string& bytes) override { err += bytes; }
+  bool isInteractive() override { return interactive; }
+  void waitForEnter() override { ++waits; }
+  [[noreturn]] void exitProcess(int status) override { throw ProcessEnded{status}; }
+
+  std::string logDir() const { return folder.path("LOGS"); }
+
+  platform::test::TempFolder folder;
+  platform::TimePoint clock = dayAt(3min);
+  platform::DiskSpace disk;  // the real disk while total is 0
+  bool diskFails = false;
+  bool filesFail = false;  // every file open fails as on a full disk
+  bool interactive = false;
+  int waits = 0;
+  std::string out;
+  std::string err;
+  std::vector<std::string> debugLines;
+};
+
+// Installs a RecordingEnv and starts every test with a fresh logger and run.
+class ProgramTest : public ::testing::Test {
+ protected:
+  ProgramTest() : scoped_(&env) {
+    resetLog();
+    RunOutcome::reset();
+  }
+  ~ProgramTest() override { resetLog(); }
+
+  // The lines of the run's log file, without their CR LF.
+  std::vector<std::string> logLines() {
+    std::string bytes = platform::test::readBytes(Log().strLogFile());
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
+      lines.push_back(bytes.substr(start, end - start));
+    }
+    return lines;
+  }
+
+  // The message part of a log line: what follows the 65-character prefix.
+  static std::string messageOf(const std::string& line) { return line.size() > 65 ? line.substr(65) : ""; }
+
+  RecordingEnv env;
+
+ private:
+  platform::test::ScopedEnv scoped_;
+};
+
+}  // namespace tarnwick::test
