@@ -22,8 +22,20 @@ enum CSVMAN_ERRORS : int32_t {
   CSVMAN_ERROR_VALIDATIONFAILED = -2147220499,
 };
 
-// Description text of one of the codes above.
-const char* csvmanErrorText(CSVMAN_ERRORS code);
+// Description text of one of the codes above ("" for any other number).
+// Defined here so that hosts, which load the library at run time, share it.
+inline const char* csvmanErrorText(CSVMAN_ERRORS code) {
+  switch (code) {
+    case CSVMAN_ERROR_CSVFILENOTSPECIFIED:
+      return "CSV File not specified.  Set the CSVFile property before calling OpenCSV";
+    case CSVMAN_ERROR_CSVFILENOTFOUND: return "CSV File not found.";
+    case CSVMAN_ERROR_HEADINGSNOTSPECIFIED:
+      return "Column Headings Not Specified, can not call getValue.";
+    case CSVMAN_ERROR_COLUMNNOTFOUND: return "Column Not Found.";
+    case CSVMAN_ERROR_VALIDATIONFAILED: return "Value failed data validation";
+  }
+  return "";
+}
 
 // An ordered collection of texts; element 0 is field 1 of the line.
 using Fields = std::vector<std::string>;
@@ -41,6 +53,20 @@ class IPropertyStore {
   // Told when a persistent property changed, so the host saves it.
   virtual void propertyChanged(const std::string& name) = 0;
 };
+
+// What the control shows while its host is being designed: one label.
+// Positions and sizes are in twips.
+struct ControlFace {
+  const char* labelName;
+  const char* caption;
+  const char* fontName;
+  int fontWeight;
+  double fontSizePoints;
+  int left, top, width, height;
+};
+
+inline constexpr ControlFace kControlFace{"lblCSV", ".CSV", "Courier New", 700, 14.25,
+                                          60, 120, 675, 315};
 
 // The reader control, members in the order of its interface.
 class IucQuillet {
