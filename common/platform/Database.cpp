@@ -1,0 +1,410 @@
+#include "Database.h"
+
+#include <optional>
+
+#include "DbConnection.h"
+#include "DbSql.h"
+#include "Paths.h"
+#include "ProgramInfo.h"
+
+namespace platform::db {
+
+// ---------------------------------------------------------------- Connection
+
+Connection::Connection() : impl_(std::make_unique<Impl>()) {}
+Connection::~Connection() = default;
+
+Connection::Impl& Connection::impl() { return *impl_; }
+
+void Connection::setConnectionString(const std::string& text) { impl_->connectionString = text; }
+const std::string& Connection::connectionString() const { return impl_->connectionString; }
+
+void Connection::open() {
+  if (isOpen()) throw layerError(err::kObjectOpen);
+  auto name = sql::dataSourceName(impl_->connectionString);
+  if (!name) throw Error(platform::err::kDatabase, "The connection string names no data source.");
+  if (auto dsn = findOdbcDataSource(*name)) {
+    impl_->openOdbc(*dsn);
+  } else {
+    impl_->openSqlite(joinPath(programFolder(), *name + ".db"));
+  }
+}
+
+void Connection::openSqliteFile(const std::string& path) {
+  if (isOpen()) throw layerError(err::kObjectOpen);
+  impl_->openSqlite(path);
+}
+
+bool Connection::isOpen() const { return !impl_->engine.empty(); }
+std::string Connection::engine() const { return impl_->engine; }
+
+void Connection::beginTrans() { impl_->begin(); }
+void Connection::commitTrans() { impl_->commit(); }
+void Connection::rollbackTrans() { impl_->rollback(); }
+bool Connection::inTransaction() const { return impl_->inTransaction; }
+
+int64_t Connection::execute(const std::string& sql, const std::vector<Value>& params) {
+  return impl_->run(sql::withoutDeleteStar(sql), params, !params.empty());
+}
+
+// ----------------------------------------------------------------- Recordset
+
+namespace {
+
+enum class RowState : uint8_t {
+  Stored,    // as read from the table
+  Modified,  // read, then fields set; not written yet
+  Added,     // new, not inserted yet
+  Inserted,  // new and inserted; its fields are the values it was given
+};
+
+struct NamedValue {
+  std::string name;
+  Value value;
+};
+
+struct Row {
+  std::vector<Value> stored;      // one per column, as read; empty for new rows
+  std::vector<NamedValue> edits;  // fields set since (for a new row: all it has)
+  RowState state = RowState::Stored;
+};
+
+bool isPending(const Row& row) { return row.state == RowState::Modified || row.state == RowState::Added; }
+
+const char* const kRowChanged =
+    "Row cannot be located for updating. Some values may have been changed since it was last read.";
+
+}  // namespace
+
+struct Recordset::Impl {
+  Connection::Impl* conn = nullptr;
+  std::string sql;
+  std::vector<Value> params;
+  CursorType cursor = CursorType::ForwardOnly;
+  LockType lock = LockType::ReadOnly;
+  std::optional<std::string> table;  // set when rows can be written back
+
+  bool read = false;                 // the SELECT has run
+  std::unique_ptr<RowQuery> stream;  // forward-only: the running SELECT
+  bool streamHadRows = false;
+  std::vector<std::string> columns;  // shared by all rows
+  std::vector<Row> rows;             // static: every row; forward-only: the current one
+  size_t position = 0;               // rows.size() is EOF
+
+  bool isOpen() const { return conn != nullptr; }
+
+  void requireOpen() const {
+    if (!isOpen()) throw layerError(err::kObjectClosed);
+  }
+
+  void requireUpdatable() const {
+    requireOpen();
+    if (lock == LockType::ReadOnly || cursor == CursorType::ForwardOnly || !table) {
+      throw layerError(err::kNotUpdatable);
+    }
+  }
+
+  // ------------------------------------------------------------ reading rows
+
+  // Runs the SELECT the first time rows are asked for; a SELECT that fails
+  // fails again on the next request.
+  void ensureRead() {
+    if (read) return;
+    if (cursor == CursorType::Static) {
+      readAllRows();
+    } else {
+      startStream();
+    }
+    read = true;
+  }
+
+  // Reads every row of the SELECT. Rows added here and not yet inserted
+  // stay, after the ones read; the current one stays current.
+  void readAllRows() {
+    auto query = conn->query(sql, params);
+    std::vector<Row> fetched;
+    std::vector<Value> values;
+    while (query->next(values)) fetched.push_back(Row{std::move(values), {}, RowState::Stored});
+    columns = query->columns();
+    size_t newPosition = 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].state != RowState::Added) continue;
+      if (i == position) newPosition = fetched.size();
+      fetched.push_back(std::move(rows[i]));
+    }
+    rows = std::move(fetched);
+    position = newPosition;
+  }
+
+  void startStream() {
+    stream = conn->query(sql, params);
+    fetchFromStream();
+    streamHadRows = !rows.empty();
+    columns = stream->columns();
+  }
+
+  void fetchFromStream() {
+    std::vector<Value> values;
+    rows.clear();
+    position = 0;
+    if (stream->next(values)) {
+      rows.push_back(Row{std::move(values), {}, RowState::Stored});
+    }
+  }
+
+  // A row added here is current without reading the table.
+  bool hasCurrent() {
+    if (!read && position >= rows.size()) ensureRead();
+    return position < rows.size();
+  }
+
+  Row& currentRow() {
+    requireOpen();
+    if (!hasCurrent()) throw layerError(err::kNoCurrentRecord);
+    return rows[position];
+  }
+
+  void advance() {
+    if (cursor == CursorType::Static) {
+      ++position;
+    } else {
+      fetchFromStream();
+    }
+  }
+
+  // ------------------------------------------------------------------ fields
+
+  std::optional<size_t> columnIndex(const std::string& name) const {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (sql::equalsIgnoreCase(columns[i], name)) return i;
+    }
+    return std::nullopt;
+  }
+
+  // The value a row shows for `name`: what was set, else what was read. A
+  // new row on a record set that never read its table knows no other column
+  // names: whatever it was not given shows as null.
+  Value valueOf(const Row& row, const std::string& name) const {
+    for (const auto& edit : row.edits) {
+      if (sql::equalsIgnoreCase(edit.name, name)) return edit.value;
+    }
+    if (auto index = columnIndex(name)) return *index < row.stored.size() ? row.stored[*index] : Value();
+    if (!read && row.state != RowState::Stored) return Value();
+    throw layerError(err::kItemNotFound);
+  }
+
+  // The column name to write for `name`: as the engine spells it when the
+  // columns are known; otherwise as given, if it is a plain identifier.
+  std::string writableColumn(const std::string& name) const {
+    if (read) {
+      auto index = columnIndex(name);
+      if (!index) throw layerError(err::kItemNotFound);
+      return columns[*index];
+    }
+    if (!sql::isPlainIdentifier(name)) throw layerError(err::kItemNotFound);
+    return name;
+  }
+
+  static void setEdit(Row& row, const std::string& column, const Value& value) {
+    for (auto& edit : row.edits) {
+      if (sql::equalsIgnoreCase(edit.name, column)) {
+        edit.value = value;
+        return;
+      }
+    }
+    row.edits.push_back(NamedValue{column, value});
+  }
+
+  // ----------------------------------------------------------------- writing
+
+  // Writes the given pending rows: one insert on its own, anything more
+  // (or any update of a row read before) all or nothing.
+  void writeRows(const std::vector<size_t>& indices) {
+    if (indices.empty()) return;
+    auto writeAll = [&] {
+      for (size_t i : indices) writeRow(rows[i]);
+    };
+    bool single = indices.size() == 1 && rows[indices.front()].state == RowState::Added;
+    if (single) {
+      writeAll();
+    } else {
+      conn->writeAtomically(writeAll);
+    }
+    for (size_t i : indices) markWritten(rows[i]);
+  }
+
+  void writeRow(const Row& row) {
+    std::vector<std::string> names;
+    std::vector<Value> values;
+    for (const auto& edit : row.edits) {
+      names.push_back(edit.name);
+      values.push_back(edit.value);
+    }
+    std::string statement = row.state == RowState::Added
+                                ? sql::insertStatement(*table, names)
+                                : updateLocatingByStoredValues(row, names, values);
+    if (conn->run(statement, values, true) != 1) throw Error(platform::err::kDatabase, kRowChanged);
+  }
+
+  // The UPDATE of a row read before, located by every value it was read
+  // with; appends those values (nulls aside) to `values`.
+  std::string updateLocatingByStoredValues(const Row& row, const std::vector<std::string>& setColumns,
+                                           std::vector<Value>& values) const {
+    std::vector<bool> keyIsNull;
+    for (const auto& value : row.stored) {
+      keyIsNull.push_back(isNull(value));
+      if (!isNull(value)) values.push_back(value);
+    }
+    return sql::updateStatement(*table, setColumns, columns, keyIsNull);
+  }
+
+  void markWritten(Row& row) {
+    if (row.state == RowState::Added) {
+      row.state = RowState::Inserted;
+      return;
+    }
+    for (auto& edit : row.edits) row.stored[*columnIndex(edit.name)] = std::move(edit.value);
+    row.edits.clear();
+    row.state = RowState::Stored;
+  }
+
+  std::vector<size_t> pendingRows() const {
+    std::vector<size_t> indices;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (isPending(rows[i])) indices.push_back(i);
+    }
+    return indices;
+  }
+};
+
+Recordset::Recordset() : impl_(std::make_unique<Impl>()) {}
+Recordset::~Recordset() = default;
+
+void Recordset::open(const std::string& sql, Connection& conn, CursorType cursor, LockType lock,
+                     const std::vector<Value>& params) {
+  close();
+  Connection::Impl& connection = conn.impl();
+  connection.requireOpen();
+  std::string statement = sql::withoutDeleteStar(sql);
+  if (!sql::isSelect(statement)) {
+    connection.run(statement, params, !params.empty());
+    return;
+  }
+  impl_->table = sql::singleTableOf(statement);
+  impl_->sql = std::move(statement);
+  impl_->params = params;
+  impl_->cursor = cursor;
+  impl_->lock = lock;
+  impl_->conn = &connection;
+}
+
+bool Recordset::isOpen() const { return impl_->isOpen(); }
+
+void Recordset::close() { *impl_ = Impl(); }
+
+int64_t Recordset::recordCount() {
+  impl_->requireOpen();
+  if (impl_->cursor == CursorType::ForwardOnly) return -1;
+  impl_->ensureRead();
+  return static_cast<int64_t>(impl_->rows.size());
+}
+
+bool Recordset::bof() {
+  impl_->requireOpen();
+  if (impl_->hasCurrent()) return false;
+  return impl_->cursor == CursorType::Static ? impl_->rows.empty() : !impl_->streamHadRows;
+}
+
+bool Recordset::eof() {
+  impl_->requireOpen();
+  return !impl_->hasCurrent();
+}
+
+void Recordset::moveNext() {
+  impl_->requireOpen();
+  impl_->ensureRead();
+  impl_->currentRow();
+  impl_->advance();
+}
+
+void Recordset::moveFirst() {
+  impl_->requireOpen();
+  if (impl_->cursor == CursorType::ForwardOnly) {
+    throw Error(platform::err::kDatabase, "Rowset does not support fetching backward.");
+  }
+  impl_->ensureRead();
+  impl_->position = 0;
+}
+
+void Recordset::find(const std::string& criteria) {
+  impl_->requireOpen();
+  auto criterion = sql::parseCriterion(criteria);
+  if (!criterion) throw layerError(err::kBadArguments);
+  impl_->ensureRead();
+  if (!impl_->columnIndex(criterion->column)) throw layerError(err::kItemNotFound);
+  while (impl_->hasCurrent() &&
+         !sql::matchesCriterion(impl_->valueOf(impl_->rows[impl_->position], criterion->column),
+                                criterion->value)) {
+    impl_->advance();
+  }
+}
+
+Value Recordset::field(const std::string& name) { return impl_->valueOf(impl_->currentRow(), name); }
+
+void Recordset::setField(const std::string& name, const Value& value) {
+  impl_->requireUpdatable();
+  Row& row = impl_->currentRow();
+  if (row.state == RowState::Inserted) throw layerError(err::kNotUpdatable);
+  Impl::setEdit(row, impl_->writableColumn(name), value);
+  if (row.state == RowState::Stored) row.state = RowState::Modified;
+}
+
+int Recordset::fieldCount() {
+  impl_->requireOpen();
+  impl_->ensureRead();
+  return static_cast<int>(impl_->columns.size());
+}
+
+std::string Recordset::fieldName(int index) {
+  impl_->requireOpen();
+  impl_->ensureRead();
+  if (index < 0 || static_cast<size_t>(index) >= impl_->columns.size()) throw layerError(err::kItemNotFound);
+  return impl_->columns[static_cast<size_t>(index)];
+}
+
+void Recordset::addNew() {
+  impl_->requireUpdatable();
+  auto& rows = impl_->rows;
+  size_t& position = impl_->position;
+  // Starting a new row writes the one being edited, unless writes wait for
+  // the batch update.
+  if (impl_->lock == LockType::Optimistic && position < rows.size() && isPending(rows[position])) {
+    impl_->writeRows({position});
+  }
+  rows.push_back(Row{{}, {}, RowState::Added});
+  position = rows.size() - 1;
+}
+
+void Recordset::update() {
+  impl_->requireUpdatable();
+  Row& row = impl_->currentRow();
+  if (impl_->lock == LockType::BatchOptimistic || !isPending(row)) return;
+  impl_->writeRows({impl_->position});
+}
+
+void Recordset::updateBatch() {
+  impl_->requireUpdatable();
+  impl_->writeRows(impl_->pendingRows());
+}
+
+std::string quoteLiteral(const std::string& text) {
+  std::string quoted;
+  quoted.reserve(text.size());
+  for (char c : text) {
+    quoted += c;
+    if (c == '\'') quoted += '\'';
+  }
+  return quoted;
+}
+
+}  // namespace platform::db

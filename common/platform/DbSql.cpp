@@ -1,0 +1,242 @@
+#include "DbSql.h"
+
+#include <charconv>
+
+namespace platform::db::sql {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isWordChar(char c) { return isLetter(c) || isDigit(c); }
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Reads a statement token by token, skipping blanks between tokens.
+class Scanner {
+ public:
+  explicit Scanner(std::string_view text) : text_(text) {}
+
+  // The next run of letters, digits and "_" ("" when none follows).
+  std::string_view word() {
+    skipBlanks();
+    size_t start = pos_;
+    while (pos_ < text_.size() && isWordChar(text_[pos_])) ++pos_;
+    return text_.substr(start, pos_ - start);
+  }
+
+  bool keyword(std::string_view expected) { return equalsIgnoreCase(word(), expected); }
+
+  // Consumes `c` when it is the next character after blanks.
+  bool symbol(char c) {
+    skipBlanks();
+    if (pos_ < text_.size() && text_[pos_] == c) {
+      ++pos_;
+      return true;
+    }
+    return false;
+  }
+
+  bool atEnd() {
+    skipBlanks();
+    return pos_ == text_.size();
+  }
+
+  std::string_view rest() const { return text_.substr(pos_); }
+
+  // Text in single quotes, opening quote already consumed; "''" is one quote.
+  std::optional<std::string> quotedText() {
+    std::string text;
+    while (pos_ < text_.size()) {
+      char c = text_[pos_++];
+      if (c != '\'') {
+        text += c;
+      } else if (pos_ < text_.size() && text_[pos_] == '\'') {
+        text += '\'';
+        ++pos_;
+      } else {
+        return text;
+      }
+    }
+    return std::nullopt;
+  }
+
+  // A decimal number with optional sign and fraction.
+  std::optional<double> number() {
+    skipBlanks();
+    size_t start = pos_;
+    if (pos_ < text_.size() && (text_[pos_] == '-' || text_[pos_] == '+')) ++pos_;
+    while (pos_ < text_.size() && (isDigit(text_[pos_]) || text_[pos_] == '.')) ++pos_;
+    std::string_view digits = text_.substr(start, pos_ - start);
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    double value = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+    return value;
+  }
+
+ private:
+  void skipBlanks() {
+    while (pos_ < text_.size() && isBlank(text_[pos_])) ++pos_;
+  }
+
+  std::string_view text_;
+  size_t pos_ = 0;
+};
+
+std::optional<double> numberOf(const Value& value) {
+  if (auto* text = std::get_if<std::string>(&value)) {
+    Scanner scanner(*text);
+    auto number = scanner.number();
+    return scanner.atEnd() ? number : std::nullopt;
+  }
+  if (auto* i16 = std::get_if<int16_t>(&value)) return *i16;
+  if (auto* i32 = std::get_if<int32_t>(&value)) return *i32;
+  if (auto* i64 = std::get_if<int64_t>(&value)) return static_cast<double>(*i64);
+  if (auto* real = std::get_if<double>(&value)) return *real;
+  return std::nullopt;
+}
+
+std::string joined(const std::vector<std::string>& parts, std::string_view separator) {
+  std::string text;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) text += separator;
+    text += parts[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+bool isPlainIdentifier(std::string_view name) {
+  if (name.empty() || !isLetter(name.front())) return false;
+  for (char c : name) {
+    if (!isWordChar(c)) return false;
+  }
+  return true;
+}
+
+std::optional<std::string> dataSourceName(std::string_view connectionString) {
+  while (!connectionString.empty()) {
+    size_t end = connectionString.find(';');
+    std::string_view pair = connectionString.substr(0, end);
+    connectionString = end == std::string_view::npos ? std::string_view() : connectionString.substr(end + 1);
+    size_t equals = pair.find('=');
+    if (equals == std::string_view::npos) continue;
+    std::string_view key = trimmed(pair.substr(0, equals));
+    std::string_view value = trimmed(pair.substr(equals + 1));
+    if ((equalsIgnoreCase(key, "Data Source") || equalsIgnoreCase(key, "DSN")) && !value.empty()) {
+      return std::string(value);
+    }
+  }
+  return std::nullopt;
+}
+
+bool isSelect(std::string_view statement) { return Scanner(statement).keyword("SELECT"); }
+
+std::string withoutDeleteStar(std::string_view statement) {
+  Scanner scanner(statement);
+  if (scanner.keyword("DELETE") && scanner.symbol('*') && scanner.keyword("FROM")) {
+    return "DELETE FROM" + std::string(scanner.rest());
+  }
+  return std::string(statement);
+}
+
+std::optional<std::string> singleTableOf(std::string_view select) {
+  Scanner scanner(select);
+  if (!scanner.keyword("SELECT") || !scanner.symbol('*') || !scanner.keyword("FROM")) return std::nullopt;
+  std::string_view table = scanner.word();
+  if (!isPlainIdentifier(table)) return std::nullopt;
+  if (scanner.atEnd()) return std::string(table);
+  std::string_view next = scanner.word();
+  if (equalsIgnoreCase(next, "WHERE") || (equalsIgnoreCase(next, "ORDER") && scanner.keyword("BY"))) {
+    return std::string(table);
+  }
+  return std::nullopt;
+}
+
+std::optional<Criterion> parseCriterion(std::string_view text) {
+  Scanner scanner(text);
+  std::string_view column = scanner.word();
+  if (!isPlainIdentifier(column) || !scanner.symbol('=')) return std::nullopt;
+  Criterion criterion{std::string(column), Value()};
+  if (scanner.symbol('\'')) {
+    auto quoted = scanner.quotedText();
+    if (!quoted) return std::nullopt;
+    criterion.value = std::move(*quoted);
+  } else {
+    auto number = scanner.number();
+    if (!number) return std::nullopt;
+    criterion.value = *number;
+  }
+  if (!scanner.atEnd()) return std::nullopt;
+  return criterion;
+}
+
+bool matchesCriterion(const Value& value, const Value& wanted) {
+  if (isNull(value)) return false;
+  if (auto* text = std::get_if<std::string>(&wanted)) return toText(value) == *text;
+  auto number = numberOf(value);
+  return number && *number == std::get<double>(wanted);
+}
+
+std::vector<std::string> splitScript(std::string_view script) {
+  std::vector<std::string> statements;
+  std::string current;
+  auto finishStatement = [&] {
+    std::string_view statement = trimmed(current);
+    if (!statement.empty()) statements.emplace_back(statement);
+    current.clear();
+  };
+  bool inQuotes = false;
+  for (size_t i = 0; i < script.size(); ++i) {
+    char c = script[i];
+    if (!inQuotes && c == '-' && i + 1 < script.size() && script[i + 1] == '-') {
+      while (i < script.size() && script[i] != '\n') ++i;
+      current += '\n';
+      continue;
+    }
+    if (c == '\'') inQuotes = !inQuotes;
+    if (!inQuotes && c == ';') {
+      finishStatement();
+      continue;
+    }
+    current += c;
+  }
+  finishStatement();
+  return statements;
+}
+
+std::string insertStatement(const std::string& table, const std::vector<std::string>& columns) {
+  if (columns.empty()) return "INSERT INTO " + table + " DEFAULT VALUES";
+  std::vector<std::string> marks(columns.size(), "?");
+  return "INSERT INTO " + table + " (" + joined(columns, ", ") + ") VALUES (" + joined(marks, ", ") + ")";
+}
+
+std::string updateStatement(const std::string& table, const std::vector<std::string>& setColumns,
+                            const std::vector<std::string>& keyColumns,
+                            const std::vector<bool>& keyIsNull) {
+  std::vector<std::string> assignments;
+  for (const auto& column : setColumns) assignments.push_back(column + " = ?");
+  std::vector<std::string> conditions;
+  for (size_t i = 0; i < keyColumns.size(); ++i) {
+    conditions.push_back(keyColumns[i] + (keyIsNull[i] ? " IS NULL" : " = ?"));
+  }
+  return "UPDATE " + table + " SET " + joined(assignments, ", ") + " WHERE " + joined(conditions, " AND ");
+}
+
+}  // namespace platform::db::sql

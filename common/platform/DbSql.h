@@ -1,0 +1,67 @@
+// Text work of the record-set layer: reading the statements the program
+// hands over, and writing the ones the layer runs for it. Pure functions;
+// nothing here talks to a database.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Value.h"
+
+namespace platform::db::sql {
+
+// ASCII letters compared without regard to case.
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+
+// True for a plain SQL identifier: a letter or "_", then letters, digits, "_".
+bool isPlainIdentifier(std::string_view name);
+
+// The data-source name of an ADO-style connection string
+// ("Data Source=Pelagor", also "DSN=Pelagor"; "key=value" pairs split by
+// ";"); nullopt when it names none.
+std::optional<std::string> dataSourceName(std::string_view connectionString);
+
+// True when the statement's first word is SELECT (any case).
+bool isSelect(std::string_view statement);
+
+// "DELETE * FROM ..." as "DELETE FROM ..." (any case, any blanks); every
+// other statement unchanged.
+std::string withoutDeleteStar(std::string_view statement);
+
+// The table of "SELECT * FROM Table [WHERE ...|ORDER BY ...]"; nullopt for
+// any other form (a column list, a join, a sub-query), which cannot be
+// written back.
+std::optional<std::string> singleTableOf(std::string_view select);
+
+// A find criterion "Column = value": a number, or text in single quotes
+// with '' standing for one quote.
+struct Criterion {
+  std::string column;
+  Value value;  // double for a number, std::string for quoted text
+};
+// nullopt when `text` is not of that form.
+std::optional<Criterion> parseCriterion(std::string_view text);
+
+// True when `value` satisfies a criterion value: numbers compare by value
+// (text that reads as a number counts), text compares exactly; null never
+// matches.
+bool matchesCriterion(const Value& value, const Value& wanted);
+
+// The statements of a script, split at ";" outside quotes and "--" comments;
+// comments dropped, blank statements skipped.
+std::vector<std::string> splitScript(std::string_view script);
+
+// "INSERT INTO t (a, b) VALUES (?, ?)", or "INSERT INTO t DEFAULT VALUES"
+// when no column is given.
+std::string insertStatement(const std::string& table, const std::vector<std::string>& columns);
+
+// "UPDATE t SET a = ?, b = ? WHERE k1 = ? AND k2 IS NULL ...": one "= ?"
+// per key that is not null, "IS NULL" for each null one. The keys' values
+// are the caller's to bind after the SET values, nulls left out.
+std::string updateStatement(const std::string& table, const std::vector<std::string>& setColumns,
+                             const std::vector<std::string>& keyColumns,
+                             const std::vector<bool>& keyIsNull);
+
+}  // namespace platform::db::sql

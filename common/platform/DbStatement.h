@@ -1,0 +1,95 @@
+// SOCI statements of the record-set layer: values bound to "?" markers, a
+// prepared statement that runs again and again with new values, and a
+// SELECT that hands out its rows one by one as Values.
+#pragma once
+
+#include <soci/soci.h>
+
+#include <string>
+#include <vector>
+
+#include "Error.h"
+#include "Value.h"
+
+namespace platform::db {
+
+// Runs `work`, turning a driver failure into Error(err::kDatabase, the
+// driver's message).
+template <typename Work>
+auto translatingDriverErrors(Work&& work) -> decltype(work()) {
+  try {
+    return work();
+  } catch (const soci::soci_error& e) {
+    throw Error(platform::err::kDatabase, e.get_error_message());
+  } catch (const std::bad_cast&) {
+    throw Error(platform::err::kDatabase, "A stored value does not convert to the type of its column.");
+  }
+}
+
+// The values bound to a statement's "?" markers, in order. Each value lives
+// in a holder of a fixed C++ type (text, 32-bit or 64-bit integer, double)
+// whose address the statement keeps, so new values of the same kinds can be
+// assigned and the statement run again.
+class BoundParams {
+ public:
+  explicit BoundParams(const std::vector<Value>& values);
+  BoundParams(const BoundParams&) = delete;
+  BoundParams& operator=(const BoundParams&) = delete;
+
+  // One character per value naming its holder type; statements prepared
+  // for values of one signature can run with any values of that signature.
+  static std::string signature(const std::vector<Value>& values);
+
+  void bindTo(soci::statement& statement);
+  void assign(const std::vector<Value>& values);
+
+ private:
+  struct Holder {
+    char kind;
+    std::string text;
+    int integer = 0;
+    long long bigInteger = 0;
+    double real = 0;
+    soci::indicator indicator = soci::i_ok;
+  };
+  std::vector<Holder> holders_;
+};
+
+// A statement that returns no rows, prepared once and run many times.
+class PreparedStatement {
+ public:
+  PreparedStatement(soci::session& session, const std::string& sql, const std::vector<Value>& params);
+
+  // Runs with `params` (of the signature it was prepared for); returns the
+  // number of rows affected.
+  int64_t run(const std::vector<Value>& params);
+
+ private:
+  BoundParams params_;
+  soci::statement statement_;
+};
+
+// A running SELECT. The statement stays active until the object goes.
+class RowQuery {
+ public:
+  RowQuery(soci::session& session, const std::string& sql, const std::vector<Value>& params);
+
+  // Reads the next row into `values`; false (and `values` untouched) after
+  // the last one.
+  bool next(std::vector<Value>& values);
+
+  // Column names as the engine spells them; known once next() was called.
+  const std::vector<std::string>& columns() const { return columns_; }
+
+ private:
+  bool fetch();
+  void readColumns();
+
+  BoundParams params_;
+  soci::row row_;
+  soci::statement statement_;
+  std::vector<std::string> columns_;
+  bool started_ = false;
+};
+
+}  // namespace platform::db
