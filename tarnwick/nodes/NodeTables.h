@@ -16,7 +16,10 @@ enum DefaultCodec : int16_t { kG711 = 7, kG729 = 307 };
 
 using platform::db::Recordset;
 
-// "SELECT * FROM Node WHERE SerialNo = '<serial>'", static.
+// Every statement that selects, changes or deletes by serial number compares
+// SerialNo with the serial number's text, bound as a parameter.
+
+// "SELECT * FROM Node WHERE SerialNo = <serial>", static.
 void openNode(Recordset& rs, const std::string& serial, platform::db::LockType lock);
 
 // The delete's own lookup of the node row, static and read-only.
@@ -25,7 +28,7 @@ void openNodeToDelete(Recordset& rs, const std::string& serial);
 // "SELECT * FROM <table>", static, for adding rows (the table is not read).
 void openForAdding(Recordset& rs, const std::string& table, platform::db::LockType lock);
 
-// "SELECT * FROM <table> WHERE SerialNo = '<serial>'", static.
+// "SELECT * FROM <table> WHERE SerialNo = <serial>", static.
 void openBySerial(Recordset& rs, const std::string& table, const std::string& serial,
                   platform::db::LockType lock);
 
@@ -33,12 +36,12 @@ void openBySerial(Recordset& rs, const std::string& table, const std::string& se
 // directory rows and last its Node row.
 void deleteNodeRows(Recordset& rs, const std::string& serial);
 
-// The Octel and the Veltro nodes with their kind's columns, in database order.
+// The Octel and the Veltro nodes with their kind's columns, in database
+// order, for one walk forward. Each Octel row also carries the node's nine
+// stored window values, named like their input columns (NormalBeginTime ...
+// AdministrationInterval): the first stored row of each window, or null
+// when the node has no such window.
 void openOctelNodes(Recordset& rs);
 void openVeltroNodes(Recordset& rs);
-
-// One stored window value: column `column` of the window `messageType` of
-// node `serial`. The values are bound, never spliced into the statement.
-void openWindowValue(Recordset& rs, int16_t messageType, const std::string& column, const std::string& serial);
 
 }  // namespace tarnwick::NodeTables

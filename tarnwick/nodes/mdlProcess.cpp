@@ -311,11 +311,8 @@ void fillOctelCells(ExportLine& line, Recordset& rs) {
   line.set(kPhoneCell, [&] { return platform::toText(rs.field("PhoneNo")); });
   line.set(kExtensionCell, [&] { return platform::toText(rs.field("Ext")); });
   line.set(kDialSequenceCell, [&] { return platform::toText(rs.field("DialingSequence")); });
-  size_t cell = kFirstWindowCell;
-  for (const auto& window : kWindows) {
-    for (const char* column : {"BeginTime", "EndTime", "Interval"}) {
-      line.set(cell++, [&] { return getWindowValue(window.messageType, column, line.cells()[kSerialCell]); });
-    }
+  for (size_t cell = kFirstWindowCell; cell < std::size(kColumns); ++cell) {
+    line.set(cell, [&] { return platform::toText(rs.field(kColumns[cell].name)); });
   }
 }
 
@@ -406,14 +403,6 @@ std::string formatWindowTime(const std::string& text, bool isBegin) {
   std::string result = text.empty() ? (isBegin ? "12:00AM" : "11:59PM") : text;
   if (result.front() == '0') result.erase(0, 1);
   return result;
-}
-
-std::string getWindowValue(int16_t messageType, const std::string& column, const std::string& serial) {
-  Recordset rs;
-  NodeTables::openWindowValue(rs, messageType, column, serial);
-  std::string value = rs.eof() ? "" : platform::toText(rs.field(column));
-  rs.close();
-  return value;
 }
 
 void exportData(const std::string& fileName) {

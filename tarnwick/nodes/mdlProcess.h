@@ -36,10 +36,6 @@ bool writeOutput(const std::vector<std::string>& values, std::optional<bool> isE
 // one leading "0" is dropped.
 std::string formatWindowTime(const std::string& text, bool isBegin);
 
-// The text of column `column` of window `messageType` of node `serial`, or
-// empty text when there is no such window.
-std::string getWindowValue(int16_t messageType, const std::string& column, const std::string& serial);
-
 // Writes every node to `fileName` in the import's column layout.
 void exportData(const std::string& fileName);
 

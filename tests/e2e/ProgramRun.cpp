@@ -1,0 +1,145 @@
+#include "ProgramRun.h"
+
+#include <cstdlib>
+
+namespace tarnwick::e2e {
+
+namespace {
+
+std::string shellQuoted(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+}  // namespace
+
+ProgramFolder::ProgramFolder(const std::string& programName) : programName_(programName) {
+  const std::string built = TARNWICK_PROGRAM_DIR;
+  fs::copy_file(built + "/tarnwick", program());
+  fs::copy_file(built + "/libquillet.so", path("libquillet.so"));
+  fs::copy_file(built + "/README.HTM", path("README.HTM"));
+}
+
+RunResult ProgramFolder::run(const std::vector<std::string>& args, const std::string& workingDir) const {
+  return runCommand(shellQuoted(program()), args, workingDir);
+}
+
+void ProgramFolder::lockForUnprivilegedRun(const std::string& lockedFile) const {
+  std::string command = "chown -R nobody:nogroup " + shellQuoted(path()) + " && chown root:root " +
+                        shellQuoted(lockedFile) + " && chmod 0444 " + shellQuoted(lockedFile);
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+RunResult ProgramFolder::runUnprivileged(const std::vector<std::string>& args) const {
+  std::string launcher = "if [ \"$(id -u)\" = 0 ]; then set -- setpriv --reuid=nobody --regid=nogroup --clear-groups; "
+                         "else set --; fi; \"$@\" " + shellQuoted(program());
+  return runCommand(launcher, args, "");
+}
+
+RunResult ProgramFolder::runCommand(const std::string& launcher, const std::vector<std::string>& args,
+                              const std::string& workingDir) const {
+  std::string command = "cd " + shellQuoted(workingDir.empty() ? path() : workingDir) + " && " + launcher;
+  for (const auto& arg : args) command += " " + shellQuoted(arg);
+  std::string scratch = folder_.path() + ".";
+  command += " >" + shellQuoted(scratch + "out") + " 2>" + shellQuoted(scratch + "err") + " </dev/null; echo $? >" +
+             shellQuoted(scratch + "status");
+  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  RunResult result;
+  result.status = std::stoi(readBytes(scratch + "status"));
+  result.out = readBytes(scratch + "out");
+  result.err = readBytes(scratch + "err");
+  for (const char* name : {"out", "err", "status"}) fs::remove(scratch + name);
+  return result;
+}
+
+std::string ProgramFolder::logText() const {
+  std::vector<fs::path> logs;
+  for (const auto& entry : fs::directory_iterator(path("LOGS"))) logs.push_back(entry.path());
+  EXPECT_EQ(logs.size(), 1u);
+  return logs.empty() ? "" : readBytes(logs.front().string());
+}
+
+// Resolves the data source as the program in `folder` does.
+class NodeDatabase::FolderEnv : public platform::EnvWrapper {
+ public:
+  explicit FolderEnv(std::string programPath)
+      : EnvWrapper(platform::Env::Default()), programPath_(std::move(programPath)) {}
+  std::string programPath() override { return programPath_; }
+
+ private:
+  std::string programPath_;
+};
+
+NodeDatabase::NodeDatabase(const ProgramFolder& folder)
+    : env_(std::make_unique<FolderEnv>(folder.program())), connection_(std::make_unique<platform::db::Connection>()) {
+  platform::setEnv(env_.get());
+  connection_->setConnectionString("Data Source=Pelagor");
+  connection_->open();
+}
+
+NodeDatabase::~NodeDatabase() {
+  connection_.reset();
+  platform::setEnv(nullptr);
+}
+
+std::vector<Row> NodeDatabase::rows(const std::string& sql) {
+  platform::db::Recordset rs;
+  rs.open(sql, *connection_, platform::db::CursorType::Static, platform::db::LockType::ReadOnly);
+  std::vector<Row> result;
+  for (; !rs.eof(); rs.moveNext()) {
+    Row row;
+    for (int i = 0; i < rs.fieldCount(); ++i) row.push_back(platform::toText(rs.field(rs.fieldName(i))));
+    result.push_back(row);
+  }
+  return result;
+}
+
+void NodeDatabase::execute(const std::string& sql, const std::vector<platform::Value>& params) {
+  connection_->execute(sql, params);
+}
+
+void NodeDatabase::clear() {
+  for (const char* table : {"DeliveryWindow", "OctelNode", "VPIMNode", "Directory", "Node"}) {
+    execute(std::string("DELETE FROM ") + table);
+  }
+}
+
+void NodeDatabase::addOctel(const std::string& serial, const std::string& name, bool withWindows) {
+  execute("INSERT INTO Node (SerialNo, Name, ServerType) VALUES (?, ?, 1)", {serial, name});
+  execute("INSERT INTO OctelNode (SerialNo, PhoneNo, Ext, DialingSequence) VALUES (?, '5551234', '22', 'N')",
+          {serial});
+  if (!withWindows) return;
+  for (int16_t type = 0; type < 3; ++type) {
+    execute("INSERT INTO DeliveryWindow (WindowID, MessageType, SerialNo, BeginTime, EndTime, Interval) "
+            "VALUES (?, ?, ?, '12:00AM', '11:59PM', '30')",
+            {type, type, serial});
+  }
+}
+
+void NodeDatabase::addVeltro(const std::string& serial, const std::string& name, int codec) {
+  execute("INSERT INTO Node (SerialNo, Name, ServerType, DefaultCodec) VALUES (?, ?, 2, ?)",
+          {serial, name, static_cast<int32_t>(codec)});
+  execute("INSERT INTO VPIMNode (SerialNo, DomainName, ProxyDomain) VALUES (?, 'vmsrv1', 'maildomain')", {serial});
+}
+
+std::vector<std::string> crlfLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  EXPECT_EQ(start, text.size()) << "text does not end in CR LF";
+  return lines;
+}
+
+std::vector<std::string> logLinesWithoutTime(const std::string& logText) {
+  std::vector<std::string> lines;
+  for (const auto& line : crlfLines(logText)) {
+    bool logged = line.size() > 8 && line[2] == ':' && line[5] == ':';
+    lines.push_back(logged ? line.substr(8) : line);
+  }
+  return lines;
+}
+
+}  // namespace tarnwick::e2e
