@@ -98,6 +98,7 @@ void report(const char* what, long lines, const Measure& m) {
 const char* const kShellImport = R"(
 .mode csv
 .import %s Input
+CREATE INDEX InputSerial ON Input (SerialNo, Action);
 BEGIN;
 INSERT INTO Node (SerialNo, Name, ServerType, DefaultCodec)
   SELECT SerialNo, Name, CASE NodeType WHEN 'O' THEN 1 ELSE 2 END, CASE NodeType WHEN 'V' THEN 7 END

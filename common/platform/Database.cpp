@@ -126,6 +126,7 @@ struct Recordset::Impl {
     std::vector<Value> values;
     while (query->next(values)) fetched.push_back(Row{std::move(values), {}, RowState::Stored});
     columns = query->columns();
+    conn->recycle(sql, params, std::move(query));
     size_t newPosition = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
       if (rows[i].state != RowState::Added) continue;

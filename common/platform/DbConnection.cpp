@@ -14,6 +14,10 @@ namespace platform::db {
 namespace {
 
 constexpr const char* kBusyTimeoutMs = "10000";
+
+// Every added node commits a handful of pages of several tables; small pages
+// keep what each commit writes small. It takes effect only on a new file.
+constexpr const char* kNewFilePageSize = "1024";
 constexpr const char* kSavepoint = "tarnwick_write";
 
 // Enough prepared statements for every insert and update the program makes;
@@ -41,6 +45,11 @@ class OdbcEnvironment {
  private:
   SQLHENV handle_ = SQL_NULL_HANDLE;
 };
+
+// Prepared statements are kept per statement text and kinds of bound values.
+std::string statementKey(const std::string& sql, const std::vector<Value>& params) {
+  return BoundParams::signature(params) + '\n' + sql;
+}
 
 void runQuietly(const std::function<void()>& cleanup) {
   try {
@@ -97,6 +106,7 @@ void Connection::Impl::openOdbc(const std::string& dsn) {
 void Connection::Impl::applySqlitePragmas() {
   std::string journalMode;
   session << std::string("PRAGMA busy_timeout = ") + kBusyTimeoutMs;
+  session << std::string("PRAGMA page_size = ") + kNewFilePageSize;
   session << "PRAGMA journal_mode = WAL", soci::into(journalMode);
   session << "PRAGMA synchronous = NORMAL";
 }
@@ -129,7 +139,7 @@ int64_t Connection::Impl::run(const std::string& sql, const std::vector<Value>& 
   requireOpen();
   return translatingDriverErrors([&]() -> int64_t {
     if (!keepPrepared) return PreparedStatement(session, sql, params).run(params);
-    std::string key = BoundParams::signature(params) + '\n' + sql;
+    std::string key = statementKey(sql, params);
     try {
       return prepared(key, sql, params).run(params);
     } catch (...) {
@@ -150,7 +160,20 @@ PreparedStatement& Connection::Impl::prepared(const std::string& key, const std:
 
 std::unique_ptr<RowQuery> Connection::Impl::query(const std::string& sql, const std::vector<Value>& params) {
   requireOpen();
+  auto finished = finishedQueries_.find(statementKey(sql, params));
+  if (finished != finishedQueries_.end()) {
+    std::unique_ptr<RowQuery> reused = std::move(finished->second);
+    finishedQueries_.erase(finished);
+    reused->restart(params);
+    return reused;
+  }
   return translatingDriverErrors([&] { return std::make_unique<RowQuery>(session, sql, params); });
+}
+
+void Connection::Impl::recycle(const std::string& sql, const std::vector<Value>& params,
+                               std::unique_ptr<RowQuery> finished) {
+  if (finishedQueries_.size() >= kMaxKeptStatements) finishedQueries_.clear();
+  finishedQueries_[statementKey(sql, params)] = std::move(finished);
 }
 
 // SQLite starts every transaction as a writer (BEGIN IMMEDIATE), so a

@@ -47,6 +47,10 @@ struct Connection::Impl {
   // Starts a SELECT; its rows are read through the returned query.
   std::unique_ptr<RowQuery> query(const std::string& sql, const std::vector<Value>& params);
 
+  // Takes back a query whose rows were all read, so the next query of the
+  // same text and value kinds reuses its prepared statement.
+  void recycle(const std::string& sql, const std::vector<Value>& params, std::unique_ptr<RowQuery> finished);
+
   void begin();
   void commit();
   void rollback();
@@ -69,6 +73,8 @@ struct Connection::Impl {
                               const std::vector<Value>& params);
 
   std::unordered_map<std::string, std::unique_ptr<PreparedStatement>> statements_;
+
+  std::unordered_map<std::string, std::unique_ptr<RowQuery>> finishedQueries_;
 };
 
 }  // namespace platform::db

@@ -129,7 +129,13 @@ bool RowQuery::fetch() {
 }
 
 void RowQuery::readColumns() {
+  columns_.clear();
   for (std::size_t i = 0; i < row_.size(); ++i) columns_.push_back(row_.get_properties(i).get_name());
+}
+
+void RowQuery::restart(const std::vector<Value>& params) {
+  params_.assign(params);
+  started_ = false;
 }
 
 }  // namespace platform::db

@@ -81,6 +81,10 @@ class RowQuery {
   // Column names as the engine spells them; known once next() was called.
   const std::vector<std::string>& columns() const { return columns_; }
 
+  // Makes the query run again from its first row with `params` (of the
+  // signature it was prepared for) at the next call of next().
+  void restart(const std::vector<Value>& params);
+
  private:
   bool fetch();
   void readColumns();

@@ -215,8 +215,11 @@ TimePoint toTimePoint(fs::file_time_type t) {
 
 class PosixEnv final : public Env {
  public:
+  // The executable of a running process never changes: read it once.
   std::string programPath() override {
-    return withFileSystemErrors(err::kFileNotFound, [] { return fs::read_symlink("/proc/self/exe").string(); });
+    static const std::string path =
+        withFileSystemErrors(err::kFileNotFound, [] { return fs::read_symlink("/proc/self/exe").string(); });
+    return path;
   }
 
   bool fileExists(const std::string& path) override { return hasType(path, S_IFREG); }

@@ -544,7 +544,10 @@ int32_t addNode() {
       if (serial.empty()) op.refuseValue(serial, "serialno");
     });
     p.step(3, [&] { printLine("    Adding Node #" + serial); });
+    // The check runs inside the add's transaction, so a node added by
+    // another run in between cannot slip past it.
     p.step(4, [&] {
+      connection().beginTrans();
       NodeTables::openNode(rs, serial, LockType::ReadOnly);
       if (rs.recordCount() == 0) return;
       std::string text = "Error adding node #" + serial + " - Node with that serial number already exists in Node Table";
@@ -552,10 +555,7 @@ int32_t addNode() {
       printLine("      " + text);
       op.finishNow(kSerialExists);
     });
-    p.step(5, [&] {
-      rs.close();
-      connection().beginTrans();
-    });
+    p.step(5, [&] { rs.close(); });
     p.step(6, [&] {
       NodeTables::openForAdding(rs, "Node", LockType::Optimistic);
       rs.addNew();
