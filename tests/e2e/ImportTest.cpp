@@ -236,6 +236,24 @@ TEST_F(ImportTest, DeleteRemovesEveryRowOfTheNodeAndDumpsItFirst) {
   EXPECT_EQ(deleting[4].substr(dumpPrefix.size(), 37), "SerialNo                            1");
 }
 
+TEST_F(ImportTest, LookupThatFailsIsNeverTakenForFoundOrMissing) {
+  db.addOctel("1", "octel");
+  db.execute("ALTER TABLE Node RENAME TO NodeAway");
+  Cells add = veltro("A", "2");
+  Cells remove = octel("D", "1");
+  RunResult run = import({add, remove});
+  db.execute("ALTER TABLE NodeAway RENAME TO Node");
+  EXPECT_EQ(run.status, 1);
+  auto lines = results();
+  ASSERT_EQ(lines.size(), 2u);
+  std::string failed = ",\"Error\",\"Run-time error -2147467259: ";
+  EXPECT_EQ(lines[0].rfind(quotedLine(valuesOf(add)) + failed, 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1].rfind(quotedLine(valuesOf(remove)) + failed, 0), 0u) << lines[1];
+  EXPECT_EQ(rowsOf("VPIMNode"), 0u);
+  EXPECT_EQ(rowsOf("OctelNode"), 1u);
+  EXPECT_EQ(windows("1").size(), 3u);
+}
+
 TEST_F(ImportTest, SummaryCountsFailuresAndPointsToTheResultFile) {
   db.addVeltro("9", "stored");
   Cells badAction = veltro("X", "4");
