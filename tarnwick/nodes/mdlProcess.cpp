@@ -4,6 +4,7 @@
 #include <cctype>
 #include <memory>
 
+#include "InputColumns.h"
 #include "NodeTables.h"
 #include "ProgramObjects.h"
 #include "frontend/StdOutput.h"
@@ -23,37 +24,6 @@ using Failure = Procedure::Failure;
 namespace {
 
 const char* const kUnit = "mdlProcess";
-
-struct Column {
-  const char* name;
-  const char* pattern;
-};
-
-const char* const kTimePattern =
-    "^(1[0-2]|[1-9]):[0-5][0-9](:[0-5][0-9])? *(a|p|A|P)(m|M)$|^(20|21|22|23|[0-1]\\d):[0-5]\\d$";
-const char* const kIntervalPattern = "^([1-9]|[1-9]\\d|1\\d{2}|2[0-3]\\d|240)$";
-
-const Column kColumns[] = {
-    {"NodeType", "^(O|V|o|v){1}$"},
-    {"Action", "^(A|C|D|a|c|d){1}$"},
-    {"SerialNo", "^\\d{1,10}$"},
-    {"Name", "^.{1,20}$"},
-    {"VeltroServerName", "^.{1,255}$"},
-    {"VeltroSMTPSuffix", "^.{1,255}$"},
-    {"Codec", "^[gG](711|729)$"},
-    {"PhoneNo", "^([0-9]|[\\*\\#]){1,14}$"},
-    {"Extension", "^([0-9]|[\\*\\#]){1,7}$"},
-    {"DialSequence", "^([0-9]|[\\*\\#]|[n|N|p|P|x|X]){1,20}$"},
-    {"NormalBeginTime", kTimePattern},
-    {"NormalEndTime", kTimePattern},
-    {"NormalInterval", kIntervalPattern},
-    {"UrgentBeginTime", kTimePattern},
-    {"UrgentEndTime", kTimePattern},
-    {"UrgentInterval", kIntervalPattern},
-    {"AdministrationBeginTime", kTimePattern},
-    {"AdministrationEndTime", kTimePattern},
-    {"AdministrationInterval", kIntervalPattern},
-};
 
 // The input columns of one delivery window, by the names the reader is asked.
 struct WindowColumns {
@@ -191,6 +161,23 @@ std::string dialSequenceOrDefault() {
   return sequence.empty() ? "N" : sequence;
 }
 
+// The Octel row's values of the current line (a new or a stored row).
+void setOctelFields(Recordset& rs) {
+  rs.setField("PhoneNo", reader().getValue("phoneno"));
+  rs.setField("Ext", reader().getValue("extension"));
+  rs.setField("DialingSequence", dialSequenceOrDefault());
+  rs.update();
+  rs.close();
+}
+
+// The Veltro row's values of the current line (a new or a stored row).
+void setVeltroFields(Recordset& rs) {
+  rs.setField("DomainName", reader().getValue("veltroservername"));
+  rs.setField("ProxyDomain", reader().getValue("veltrosmtpsuffix"));
+  rs.update();
+  rs.close();
+}
+
 void setWindowTimes(Recordset& rs, const WindowColumns& window) {
   rs.setField("BeginTime", formatWindowTime(reader().getValue(window.begin), true));
   rs.setField("EndTime", formatWindowTime(reader().getValue(window.end), false));
@@ -280,7 +267,7 @@ void dispatch(const std::string& action, LineOutcome& line) {
 // an empty cell.
 class ExportLine {
  public:
-  explicit ExportLine(Procedure& p) : p_(p), cells_(std::size(kColumns)) {}
+  explicit ExportLine(Procedure& p) : p_(p), cells_(std::size(kInputColumns)) {}
 
   void set(size_t column, const std::function<std::string()>& value) {
     p_.step(100 + static_cast<int>(column), [&] { cells_[column] = value(); });
@@ -311,8 +298,8 @@ void fillOctelCells(ExportLine& line, Recordset& rs) {
   line.set(kPhoneCell, [&] { return platform::toText(rs.field("PhoneNo")); });
   line.set(kExtensionCell, [&] { return platform::toText(rs.field("Ext")); });
   line.set(kDialSequenceCell, [&] { return platform::toText(rs.field("DialingSequence")); });
-  for (size_t cell = kFirstWindowCell; cell < std::size(kColumns); ++cell) {
-    line.set(cell, [&] { return platform::toText(rs.field(kColumns[cell].name)); });
+  for (size_t cell = kFirstWindowCell; cell < std::size(kInputColumns); ++cell) {
+    line.set(cell, [&] { return platform::toText(rs.field(kInputColumns[cell].name)); });
   }
 }
 
@@ -362,12 +349,12 @@ void exportNodes(Procedure& p, Recordset& rs, const std::string& kindLabel,
 
 std::vector<std::string> getColumnNames() {
   std::vector<std::string> names;
-  for (const auto& column : kColumns) names.emplace_back(column.name);
+  for (const auto& column : kInputColumns) names.emplace_back(column.name);
   return names;
 }
 
 void setColumnRules() {
-  for (const auto& column : kColumns) reader().setColumnValidation(column.name, column.pattern);
+  for (const auto& column : kInputColumns) reader().setColumnValidation(column.name, column.pattern);
 }
 
 bool writeOutput(const std::vector<std::string>& values, std::optional<bool> isError,
@@ -583,11 +570,7 @@ int32_t addNode() {
         NodeTables::openForAdding(rs, "OctelNode", LockType::Optimistic);
         rs.addNew();
         rs.setField("SerialNo", reader().getValue("serialno"));
-        rs.setField("PhoneNo", reader().getValue("phoneno"));
-        rs.setField("Ext", reader().getValue("extension"));
-        rs.setField("DialingSequence", dialSequenceOrDefault());
-        rs.update();
-        rs.close();
+        setOctelFields(rs);
       });
       p.step(11, [] { addWindows(); });
     } else {
@@ -595,10 +578,7 @@ int32_t addNode() {
         NodeTables::openForAdding(rs, "VPIMNode", LockType::Optimistic);
         rs.addNew();
         rs.setField("SerialNo", reader().getValue("serialno"));
-        rs.setField("DomainName", reader().getValue("veltroservername"));
-        rs.setField("ProxyDomain", reader().getValue("veltrosmtpsuffix"));
-        rs.update();
-        rs.close();
+        setVeltroFields(rs);
       });
     }
     p.step(12, [&] { op.commit(); });
@@ -634,20 +614,13 @@ int32_t changeNode() {
     if (octel) {
       p.step(10, [&] {
         NodeTables::openBySerial(rs, "OctelNode", serial, LockType::Optimistic);
-        rs.setField("PhoneNo", reader().getValue("phoneno"));
-        rs.setField("Ext", reader().getValue("extension"));
-        rs.setField("DialingSequence", dialSequenceOrDefault());
-        rs.update();
-        rs.close();
+        setOctelFields(rs);
         changeWindows(serial);
       });
     } else {
       p.step(11, [&] {
         NodeTables::openBySerial(rs, "VPIMNode", serial, LockType::Optimistic);
-        rs.setField("DomainName", reader().getValue("veltroservername"));
-        rs.setField("ProxyDomain", reader().getValue("veltrosmtpsuffix"));
-        rs.update();
-        rs.close();
+        setVeltroFields(rs);
       });
     }
     p.step(12, [&] { op.commit(); });
