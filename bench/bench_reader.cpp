@@ -1,6 +1,6 @@
 // Reads a generated node file of 1,000,000 lines and 19 columns with the
 // Quillet reader, fetching and validating every value of every line with the
-// node columns' patterns, and prints lines per second and peak memory.
+// input columns' patterns, and prints lines per second and peak memory.
 //
 //   bench_reader [line count]
 #include <sys/resource.h>
@@ -12,16 +12,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include "NodeColumns.h"
+#include "nodes/InputColumns.h"
 #include "ucQuillet.h"
 
 namespace {
 
-using quillet_test::kNodeColumns;
-using quillet_test::NodeColumn;
+using tarnwick::InputColumn;
+using tarnwick::kInputColumns;
 
 // One node request as the export writes it: every field quoted, CR LF, and
 // Windows-1252 text (0xE9 is an accented e). Octel and Veltro lines alternate.
@@ -44,7 +45,7 @@ std::string nodeLine(long n) {
 
 void writeNodeFile(const std::string& path, long lines) {
   std::ofstream out(path, std::ios::binary);
-  for (size_t i = 0; i < kNodeColumns.size(); ++i) out << (i ? "," : "") << kNodeColumns[i].name;
+  for (size_t i = 0; i < std::size(kInputColumns); ++i) out << (i ? "," : "") << kInputColumns[i].name;
   out << "\r\n";
   for (long n = 0; n < lines; ++n) out << nodeLine(n);
 }
@@ -73,13 +74,13 @@ int main(int argc, char** argv) {
   std::printf("peak RSS before reading: %ld KB\n", peakRssKb());
 
   std::vector<std::string> askedNames;
-  for (const NodeColumn& c : kNodeColumns) askedNames.push_back(lowerCase(c.name));
+  for (const InputColumn& c : kInputColumns) askedNames.push_back(lowerCase(c.name));
 
   quillet::ucQuillet reader;
   reader.CSVFile(path);
   const auto start = std::chrono::steady_clock::now();
   reader.OpenCSV(true, true);
-  for (const NodeColumn& c : kNodeColumns) reader.setColumnValidation(c.name, c.pattern);
+  for (const InputColumn& c : kInputColumns) reader.setColumnValidation(c.name, c.pattern);
   long read = 0;
   size_t valueBytes = 0;
   while (!reader.EOF_()) {
@@ -94,7 +95,7 @@ int main(int argc, char** argv) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   std::printf("read and validated %ld lines (%ld values, %zu value bytes) in %.2f s\n", read,
-              read * static_cast<long>(kNodeColumns.size()), valueBytes, seconds);
+              read * static_cast<long>(std::size(kInputColumns)), valueBytes, seconds);
   std::printf("lines per second: %.0f\n", read / seconds);
   std::printf("peak RSS after %ld lines: %ld KB\n", read, peakRssKb());
   fs::remove_all(folder);

@@ -1,5 +1,6 @@
-// Helpers shared by the platform tests: a scratch folder, raw file bytes,
-// an installed Env and the number of the Error an action raises.
+// Helpers shared by the platform, record-set and reader tests: a scratch
+// folder, raw file bytes, text files written through the platform, the
+// program placed at a path of ours, and the number of the Error an action raises.
 #pragma once
 
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform/Env.h"
 #include "platform/Error.h"
@@ -18,8 +20,7 @@ namespace fs = std::filesystem;
 // A fresh folder below the system's temporary folder, removed afterwards.
 class TempFolder {
  public:
-  TempFolder()
-      : root_(fs::temp_directory_path() / ("platform_core_tests." + std::to_string(std::random_device{}()))) {
+  TempFolder() : root_(fs::temp_directory_path() / ("tarnwick_tests." + std::to_string(std::random_device{}()))) {
     fs::create_directories(root_);
   }
   ~TempFolder() {
@@ -42,11 +43,27 @@ inline std::string readBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Installs an Env for the lifetime of this object.
-class ScopedEnv {
+// Writes `lines` (UTF-8) through the platform's text streams, each ending in CR LF.
+inline std::string writeLines(const std::string& path, const std::vector<std::string>& lines,
+                              TextEncoding encoding = TextEncoding::Cp1252) {
+  auto stream = env()->openTextFile(path, IOMode::ForWriting, true, encoding);
+  for (const std::string& line : lines) stream->writeLine(line);
+  stream->close();
+  return path;
+}
+
+// The real environment, except that the running program is `programPath`.
+// Installed for the lifetime of the object.
+class ProgramAt : public EnvWrapper {
  public:
-  explicit ScopedEnv(Env* e) { setEnv(e); }
-  ~ScopedEnv() { setEnv(nullptr); }
+  explicit ProgramAt(std::string programPath) : EnvWrapper(Env::Default()), path_(std::move(programPath)) {
+    setEnv(this);
+  }
+  ~ProgramAt() override { setEnv(nullptr); }
+  std::string programPath() override { return path_; }
+
+ private:
+  std::string path_;
 };
 
 // The number of the Error that `action` raises, 0 when it raises none.

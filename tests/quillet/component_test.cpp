@@ -4,8 +4,7 @@
 
 #include <memory>
 
-#include "ProgramFolderEnv.h"
-#include "QuilletTestSupport.h"
+#include "TestSupport.h"
 #include "platform/ComponentLoader.h"
 #include "platform/Paths.h"
 #include "quillet/Quillet.h"
@@ -13,47 +12,27 @@
 namespace quillet {
 namespace {
 
-using quillet_test::errorNumberOf;
+using platform::test::errorNumberOf;
 
-class ComponentTest : public ::testing::Test {
- protected:
-  void SetUp() override { platform::setEnv(&env_); }
-  void TearDown() override { platform::setEnv(nullptr); }
-
-  static std::unique_ptr<IucQuillet> createReader() {
-    return std::unique_ptr<IucQuillet>(
-        static_cast<IucQuillet*>(platform::createComponent("Quillet.ucQuillet")));
-  }
-
- private:
-  quillet_test::ProgramFolderEnv env_{platform::joinPath(TARNWICK_PROGRAM_DIR, "tarnwick")};
-};
-
-TEST_F(ComponentTest, ReaderFromTheLibraryReadsAndValidates) {
-  std::unique_ptr<IucQuillet> reader = createReader();
-  reader->CSVFile(quillet_test::writeCsv({"NodeType,SerialNo", "v,12a", "o,7"}));
-  EXPECT_EQ(reader->OpenCSV(true, true), (Fields{"NodeType", "SerialNo"}));
-  reader->setColumnValidation("SerialNo", "^\\d{1,10}$");
-  reader->ReadLine();
-  EXPECT_EQ(reader->getValue("nodetype"), "v");
-  EXPECT_EQ(errorNumberOf([&] { reader->getValue("serialno"); }), CSVMAN_ERROR_VALIDATIONFAILED);
-  EXPECT_EQ(reader->LastInvalidValue(), platform::Value(std::string("12a")));
-  reader->ReadLine();
-  EXPECT_EQ(reader->getValue("serialno"), "7");
-  EXPECT_TRUE(reader->EOF_());
-  reader->CloseCSV();
-}
-
-TEST_F(ComponentTest, FailuresCrossTheLibraryWithNumberAndText) {
-  std::unique_ptr<IucQuillet> reader = createReader();
+TEST(ComponentTest, ReaderFromTheLibraryReadsValidatesAndFailsWithNumberAndText) {
+  platform::test::ProgramAt program(platform::joinPath(TARNWICK_PROGRAM_DIR, "tarnwick"));
+  std::unique_ptr<IucQuillet> reader(static_cast<IucQuillet*>(platform::createComponent("Quillet.ucQuillet")));
   try {
     reader->OpenCSV(true, true);
     FAIL() << "OpenCSV succeeded without a file";
   } catch (const platform::Error& e) {
     EXPECT_EQ(e.number(), CSVMAN_ERROR_CSVFILENOTSPECIFIED);
-    EXPECT_EQ(e.description(), csvmanErrorText(CSVMAN_ERROR_CSVFILENOTSPECIFIED));
+    EXPECT_EQ(e.description(), "CSV File not specified.  Set the CSVFile property before calling OpenCSV");
   }
-  EXPECT_EQ(errorNumberOf([&] { reader->ReadLine(); }), platform::err::kObjectNotSet);
+
+  platform::test::TempFolder folder;
+  reader->CSVFile(platform::test::writeLines(folder.path("in.csv"), {"NodeType,SerialNo", "v,12a"}));
+  EXPECT_EQ(reader->OpenCSV(true, true), (Fields{"NodeType", "SerialNo"}));
+  reader->setColumnValidation("SerialNo", "^\\d{1,10}$");
+  reader->ReadLine();
+  EXPECT_EQ(reader->getValue("nodetype"), "v");
+  EXPECT_EQ(errorNumberOf([&] { reader->getValue("serialno"); }), CSVMAN_ERROR_VALIDATIONFAILED);
+  EXPECT_TRUE(reader->EOF_());
 }
 
 }  // namespace
