@@ -67,6 +67,17 @@ T storedNumber(const Value& stored) {
       stored);
 }
 
+// Whether the file ends after the line just read. A failure to look ahead
+// must not take that line from the host: the file counts as going on, and
+// the next ReadLine meets the failure again and raises it.
+bool endFollows(platform::TextStream& stream) {
+  try {
+    return stream.atEndOfStream();
+  } catch (const platform::Error&) {
+    return false;
+  }
+}
+
 }  // namespace
 
 // The seven stored properties, in the order they are read and written.
@@ -168,7 +179,7 @@ Fields ucQuillet::ReadLine(int32_t /*lineNumber*/) {
   currentLine_ = stream.line();
   currentFields_ = parseLine(stream.readLine());
   maxCols_ = std::max(maxCols_, static_cast<int32_t>(currentFields_->size()));
-  eof_ = stream.atEndOfStream();
+  eof_ = endFollows(stream);
   return *currentFields_;
 }
 

@@ -114,7 +114,11 @@ class FileTextStream final : public TextStream {
     requireMode(false);
     const std::string encoded = encode(text);  // fails before anything is written
     const std::string bytes = (needsMark() ? std::string(kUtf8Mark) : "") + encoded + "\r\n";
-    if (int error = writeAll(file_.get(), bytes)) raiseSystemError(error, err::kPathNotFound);
+    const off_t end = ::lseek(file_.get(), 0, SEEK_END);
+    if (int error = writeAll(file_.get(), bytes)) {
+      dropPartialLine(end);
+      raiseSystemError(error, err::kPathNotFound);
+    }
     written_ = true;
   }
 
@@ -130,6 +134,13 @@ class FileTextStream final : public TextStream {
 
  private:
   static constexpr size_t kChunkSize = 64 * 1024;
+
+  // A line that did not fit (a full disk) is cut off again, so the file never
+  // ends in half a line that a later write would run on from.
+  void dropPartialLine(off_t end) {
+    if (end < 0) return;
+    if (::ftruncate(file_.get(), end) == 0) ::lseek(file_.get(), end, SEEK_SET);
+  }
 
   void requireMode(bool reading) const {
     if (!file_.isOpen()) raise(err::kObjectNotSet);

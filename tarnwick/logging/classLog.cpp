@@ -148,8 +148,15 @@ void classLog::logToFile(const std::string& strLineToLog, int32_t nLevel, const 
   }
 }
 
+// The first failure also goes to standard error, since the log itself may
+// be where nothing can be written any more.
 void classLog::reportFailure(const std::string& tag, int32_t number, const std::string& description) {
   RunOutcome::noteFailure();
+  if (!toldStandardError_) {
+    toldStandardError_ = true;
+    platform::env()->writeStdErr(
+        platform::toConsoleCharset("ERROR: Cannot write to log file " + strLogFile_ + " - " + description + "\r\n"));
+  }
   if (reportingWriteFailure_) return;
   reportingWriteFailure_ = true;
   log(errorText(number, description), kError, tag);

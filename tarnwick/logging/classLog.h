@@ -75,6 +75,7 @@ class classLog {
   std::string strIndent_;
   platform::KeyedTable<float> dictProcStart_;
   bool reportingWriteFailure_ = false;
+  bool toldStandardError_ = false;
 };
 
 // The run's logger, created on first use.

@@ -69,14 +69,47 @@ void openOutputFile(const std::string& fileName) {
                                                platform::TextEncoding::Cp1252);
 }
 
-// A file another program holds, or that we may not write, ends the program.
-void endOnPermissionDenied(Procedure& p, const std::string& fileName) {
-  p.onError(platform::err::kPermissionDenied, [&p, fileName](const Failure& failure) -> Then {
-    p.logFailure(failure);
-    printLine("ERROR: Cannot open " + fileName + " for writing.");
-    printLine(kCannotOpenAdvice);
-    platform::env()->exitProcess(RunOutcome::kNoJobRan);
-  });
+// Ends the program before its job touches anything, with two console lines.
+void endWithoutJob(const std::string& problem, const std::string& advice) {
+  printLine(problem);
+  printLine(advice);
+  platform::env()->exitProcess(RunOutcome::kNoJobRan);
+}
+
+constexpr int kOpenOutputStep = 2;
+constexpr int kOpenInputStep = 3;
+constexpr int kReadLineStep = 61;
+
+std::string cannotReadText(const std::string& inputFile) { return "ERROR: Cannot read " + inputFile + "."; }
+
+std::string descriptionLine(const platform::Error& error) { return "       " + error.description(); }
+
+// The output file is the run's record: when it cannot be opened, no job
+// starts. A file another program holds, or that we may not write, comes with
+// advice; any other failure with its description.
+void endIfOutputCannotOpen(const Failure& failure, const std::string& fileName) {
+  if (failure.line != kOpenOutputStep) return;
+  bool denied = failure.error.number() == platform::err::kPermissionDenied;
+  endWithoutJob("ERROR: Cannot open " + fileName + " for writing.",
+                denied ? kCannotOpenAdvice : descriptionLine(failure.error));
+}
+
+// Without its result file, or without the input's headings, the import could
+// account for no line: either failure ends the program before a line is
+// read. A missing reader (error 91) was reported when the form was loaded and
+// takes the common course.
+void endIfImportCannotStart(const Failure& failure, const std::string& inputFile, const std::string& outputFileName) {
+  endIfOutputCannotOpen(failure, outputFileName);
+  const platform::Error& error = failure.error;
+  if (failure.line == kOpenInputStep && error.number() != platform::err::kObjectNotSet) {
+    endWithoutJob(cannotReadText(inputFile), descriptionLine(error));
+  }
+}
+
+// The tables cannot keep a NUL inside a text: it would cut the value short.
+bool holdsNulCharacter(const std::vector<std::string>& values) {
+  return std::any_of(values.begin(), values.end(),
+                     [](const std::string& value) { return value.find('\0') != std::string::npos; });
 }
 
 std::string validationFailureText(const std::string& value, const std::string& column) {
@@ -394,10 +427,14 @@ std::string formatWindowTime(const std::string& text, bool isBegin) {
 
 void exportData(const std::string& fileName) {
   Procedure p(kUnit, "exportData");
-  endOnPermissionDenied(p, fileName);
+  p.onOtherErrors([&](const Failure& failure) {
+    p.logFailure(failure);
+    endIfOutputCannotOpen(failure, fileName);
+    return Then::NextStep;
+  });
   int32_t count = 0;
   p.run([&] {
-    p.step(2, [&] { openOutputFile(fileName); });
+    p.step(kOpenOutputStep, [&] { openOutputFile(fileName); });
     p.step(3, [] { writeOutput(getColumnNames()); });
     Recordset rs;
     p.step(5, [&] { NodeTables::openOctelNodes(rs); });
@@ -424,11 +461,24 @@ void importData(const std::string& inputFile, const std::string& outputFileName)
   int32_t total = 0;
   int32_t successes = 0;
   int32_t failures = 0;
+  int32_t unwrittenResults = 0;  // result lines the output file refused; the log holds them
   size_t headingCount = 0;
   int serialIndex = 0;
   bool moreLines = true;
   LineOutcome line;
-  endOnPermissionDenied(p, outputFileName);
+  // Besides the files that keep the import from starting, a line that cannot
+  // be read ends the loop: the lines before it keep their results, and the
+  // summary follows.
+  p.onOtherErrors([&](const Failure& failure) {
+    p.logFailure(failure);
+    endIfImportCannotStart(failure, inputFile, outputFileName);
+    if (failure.line == kReadLineStep) {
+      printLine(cannotReadText(inputFile));
+      printLine(descriptionLine(failure.error));
+      moreLines = false;
+    }
+    return Then::NextStep;
+  });
   p.onError(
       quillet::CSVMAN_ERROR_VALIDATIONFAILED,
       [&](const Failure&) {
@@ -455,8 +505,8 @@ void importData(const std::string& inputFile, const std::string& outputFileName)
       },
       false);
   p.run([&] {
-    p.step(2, [&] { openOutputFile(outputFileName); });
-    p.step(3, [&] {
+    p.step(kOpenOutputStep, [&] { openOutputFile(outputFileName); });
+    p.step(kOpenInputStep, [&] {
       reader().CSVFile(inputFile);
       std::vector<std::string> header = reader().OpenCSV(true, true);
       headingCount = header.size();
@@ -478,14 +528,18 @@ void importData(const std::string& inputFile, const std::string& outputFileName)
       if (!moreLines) break;
       line = LineOutcome{};
       std::vector<std::string> values;
-      p.step(61, [&] { values = reader().ReadLine(); });
+      p.step(kReadLineStep, [&] { values = reader().ReadLine(); });
       if (!moreLines) break;
       p.step(62, [&] {
         printLine("  Processing Line: " + padRight(std::to_string(reader().CurrentLine()), 4) +
                   " SerialNo = " + valueAt(values, serialIndex));
       });
       ++total;
-      if (values.size() < headingCount) line.fail("Line has fewer values than the header");
+      if (values.size() < headingCount) {
+        line.fail("Line has fewer values than the header");
+      } else if (holdsNulCharacter(values)) {
+        line.fail("Line holds a NUL character");
+      }
       std::string action;
       if (!line.decided) p.step(64, [&] { action = lowerCase(reader().getValue("action")); });
       if (!line.decided) p.step(65, [&] { dispatch(action, line); });
@@ -494,7 +548,9 @@ void importData(const std::string& inputFile, const std::string& outputFileName)
       } else {
         ++successes;
       }
-      p.step(66, [&] { writeOutput(values, line.isError, line.details); });
+      p.step(66, [&] {
+        if (!writeOutput(values, line.isError, line.details)) ++unwrittenResults;
+      });
     }
     p.step(7, [] { reader().CloseCSV(); });
     p.step(8, [] {
@@ -509,9 +565,13 @@ void importData(const std::string& inputFile, const std::string& outputFileName)
       printLine();
     });
     p.step(10, [&] {
-      if (failures == 0) return;
+      if (failures == 0 && unwrittenResults == 0) return;
       RunOutcome::noteFailure();
       printLine("****************ERRORS ENCOUNTERED*****************");
+      if (unwrittenResults > 0) {
+        printLine("ERROR: " + std::to_string(unwrittenResults) +
+                  " result lines could not be written to the output file; the log file holds them.");
+      }
       printLine("Check the output file for more detailed error information: " +
                 platform::absolutePathName(outputFileName));
     });

@@ -70,11 +70,15 @@ class RecordingEnv : public platform::EnvWrapper {
 // Installs a RecordingEnv and starts every test with a fresh logger and run.
 class ProgramTest : public ::testing::Test {
  protected:
-  ProgramTest() : scoped_(&env) {
+  ProgramTest() {
+    platform::setEnv(&env);
     resetLog();
     RunOutcome::reset();
   }
-  ~ProgramTest() override { resetLog(); }
+  ~ProgramTest() override {
+    resetLog();
+    platform::setEnv(nullptr);
+  }
 
   // The lines of the run's log file, without their CR LF.
   std::vector<std::string> logLines() {
@@ -91,9 +95,6 @@ class ProgramTest : public ::testing::Test {
   static std::string messageOf(const std::string& line) { return line.size() > 65 ? line.substr(65) : ""; }
 
   RecordingEnv env;
-
- private:
-  platform::test::ScopedEnv scoped_;
 };
 
 }  // namespace tarnwick::test

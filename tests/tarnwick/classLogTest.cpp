@@ -67,6 +67,8 @@ TEST_F(ClassLogTest, FailingLogFileIsReportedOnceThroughTheLogAndNeverLoops) {
   Log().log("lost line", kInfo, "[m]p");
   ASSERT_EQ(env.debugLines.size(), before + 2);
   EXPECT_EQ(env.debugLines.back(), "tarnwick:(logToFile) Err.Number = 61 Err.Description = Disk full");
+  Log().log("another lost line", kInfo, "[m]p");
+  EXPECT_EQ(env.err, "ERROR: Cannot write to log file " + Log().strLogFile() + " - Disk full\r\n");
   EXPECT_EQ(RunOutcome::exitStatus(), RunOutcome::kNoJobRan);
   RunOutcome::noteJobStarted();
   EXPECT_EQ(RunOutcome::exitStatus(), RunOutcome::kSomethingFailed);
