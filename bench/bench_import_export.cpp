@@ -3,12 +3,19 @@
 // second and peak memory of every run.
 //
 //   bench_import_export [import-lines ...]   (default: 100000 1000000)
+//
+// With TARNWICK_BENCH_ODBCINI naming an odbc.ini that defines the data
+// source "Pelagor" (a PostgreSQL server holding the tables of
+// schema/pelagor.sql), the program runs on that server instead: the tables
+// are emptied and seeded through unixODBC's isql, and the sqlite3 shell is
+// left out.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -71,24 +78,54 @@ void writeImportFile(const std::string& path, long lines) {
 
 std::string quoted(const std::string& path) { return "'" + path + "'"; }
 
+const char* const kEmptyTables =
+    "DELETE FROM DeliveryWindow;\nDELETE FROM OctelNode;\nDELETE FROM VPIMNode;\nDELETE FROM Directory;\n"
+    "DELETE FROM Node;\n";
+
 class Workspace {
  public:
-  explicit Workspace(const std::string& programDir) : dir_(fs::temp_directory_path() / ("tarnwick-bench-" + std::to_string(getpid()))) {
+  // `onServer`: the program finds the data source Pelagor (ODBCINI is set).
+  Workspace(const std::string& programDir, bool onServer)
+      : dir_(fs::temp_directory_path() / ("tarnwick-bench-" + std::to_string(getpid()))), onServer_(onServer) {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     for (const char* file : {"tarnwick", "libquillet.so", "README.HTM"}) fs::copy_file(programDir + "/" + file, dir_ / file);
   }
   ~Workspace() { fs::remove_all(dir_); }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  bool onServer() const { return onServer_; }
+  const char* engine() const { return onServer_ ? "PostgreSQL" : "embedded"; }
+
   void freshDatabase() {
-    for (const char* name : {"Pelagor.db", "Pelagor.db-wal", "Pelagor.db-shm"}) fs::remove(dir_ / name);
     fs::remove_all(dir_ / "LOGS");
+    if (onServer_) {
+      runSql("empty.sql", kEmptyTables);
+      return;
+    }
+    for (const char* name : {"Pelagor.db", "Pelagor.db-wal", "Pelagor.db-shm"}) fs::remove(dir_ / name);
     run("cd " + quoted(dir_.string()) + " && ./tarnwick /e:empty.csv >/dev/null");
+  }
+
+  // Runs `statements` (one a line) on the program's database, through the
+  // sqlite3 shell or isql; returns the measure.
+  Measure runSql(const std::string& fileName, const std::string& statements) const {
+    std::ofstream(path(fileName)) << statements;
+    std::string tool = onServer_ ? "isql -b Pelagor >/dev/null" : "sqlite3 " + quoted(path("Pelagor.db"));
+    return run(tool + " < " + quoted(path(fileName)));
   }
 
  private:
   fs::path dir_;
+  bool onServer_;
 };
+
+// Lines of the file at `path`.
+long lineCount(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  long lines = 0;
+  for (std::string line; std::getline(in, line);) ++lines;
+  return lines;
+}
 
 void report(const char* what, long lines, const Measure& m) {
   std::printf("%-44s %9ld lines %8.2f s %10.0f lines/s %7.1f MB peak\n", what, lines, m.seconds, lines / m.seconds,
@@ -122,29 +159,28 @@ void benchImport(Workspace& ws, long lines) {
   writeImportFile(input, lines);
   ws.freshDatabase();
   Measure program = run("cd " + quoted(ws.path("")) + " && ./tarnwick /i:in.csv >/dev/null");
-  report(("import, tarnwick /i (" + std::to_string(lines) + ")").c_str(), lines, program);
+  report(("import " + std::string(ws.engine()) + ", tarnwick /i (" + std::to_string(lines) + ")").c_str(), lines,
+         program);
+  if (ws.onServer()) return;
   ws.freshDatabase();
   char script[4096];
   std::snprintf(script, sizeof script, kShellImport, input.c_str());
-  std::ofstream(ws.path("import.sql")) << script;
-  Measure shell = run("sqlite3 " + quoted(ws.path("Pelagor.db")) + " < " + quoted(ws.path("import.sql")));
+  Measure shell = ws.runSql("import.sql", script);
   report("import, sqlite3 shell in one transaction", lines, shell);
   std::printf("%-44s %8.1fx\n", "import ratio tarnwick / sqlite3", program.seconds / shell.seconds);
 }
 
-const char* const kSeed = R"(
-BEGIN;
-WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %ld)
-  INSERT INTO Node SELECT printf('%%d', 1000000 + i), 'Octel ' || i, 1, NULL FROM n;
-INSERT INTO OctelNode SELECT SerialNo, '5551234', '22', 'N' FROM Node WHERE ServerType = 1;
-INSERT INTO DeliveryWindow SELECT 0, 0, SerialNo, '12:00AM', '11:59PM', '30' FROM Node WHERE ServerType = 1;
-INSERT INTO DeliveryWindow SELECT 1, 1, SerialNo, '8:00AM', '5:00PM', '5' FROM Node WHERE ServerType = 1;
-INSERT INTO DeliveryWindow SELECT 2, 2, SerialNo, '12:00AM', '11:59PM', '60' FROM Node WHERE ServerType = 1;
-WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %ld)
-  INSERT INTO Node SELECT printf('%%d', 3000000 + i), 'Veltro ' || i, 2, 307 FROM n;
-INSERT INTO VPIMNode SELECT SerialNo, 'vmsrv1', 'maildomain' FROM Node WHERE ServerType = 2;
-COMMIT;
-)";
+// One statement a line, in SQL that both engines read (isql runs each line).
+const char* const kSeed =
+    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %ld) "
+    "INSERT INTO Node SELECT CAST(1000000 + i AS VARCHAR(10)), 'Octel ' || i, 1, NULL FROM n;\n"
+    "INSERT INTO OctelNode SELECT SerialNo, '5551234', '22', 'N' FROM Node WHERE ServerType = 1;\n"
+    "INSERT INTO DeliveryWindow SELECT 0, 0, SerialNo, '12:00AM', '11:59PM', '30' FROM Node WHERE ServerType = 1;\n"
+    "INSERT INTO DeliveryWindow SELECT 1, 1, SerialNo, '8:00AM', '5:00PM', '5' FROM Node WHERE ServerType = 1;\n"
+    "INSERT INTO DeliveryWindow SELECT 2, 2, SerialNo, '12:00AM', '11:59PM', '60' FROM Node WHERE ServerType = 1;\n"
+    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %ld) "
+    "INSERT INTO Node SELECT CAST(3000000 + i AS VARCHAR(10)), 'Veltro ' || i, 2, 307 FROM n;\n"
+    "INSERT INTO VPIMNode SELECT SerialNo, 'vmsrv1', 'maildomain' FROM Node WHERE ServerType = 2;\n";
 
 const char* const kShellExport = R"(
 .headers off
@@ -167,14 +203,18 @@ void benchExport(Workspace& ws, long perKind) {
   ws.freshDatabase();
   char seed[4096];
   std::snprintf(seed, sizeof seed, kSeed, perKind, perKind);
-  std::ofstream(ws.path("seed.sql")) << seed;
-  run("sqlite3 " + quoted(ws.path("Pelagor.db")) + " < " + quoted(ws.path("seed.sql")));
+  ws.runSql("seed.sql", seed);
   Measure program = run("cd " + quoted(ws.path("")) + " && ./tarnwick /e:out.csv >/dev/null");
-  report("export, tarnwick /e", 2 * perKind, program);
+  if (lineCount(ws.path("out.csv")) != 2 * perKind + 1) {
+    std::fprintf(stderr, "the export holds %ld lines, not %ld: seeding failed\n", lineCount(ws.path("out.csv")),
+                 2 * perKind + 1);
+    std::exit(1);
+  }
+  report(("export " + std::string(ws.engine()) + ", tarnwick /e").c_str(), 2 * perKind, program);
+  if (ws.onServer()) return;
   char script[4096];
   std::snprintf(script, sizeof script, kShellExport, ws.path("shell.csv").c_str());
-  std::ofstream(ws.path("export.sql")) << script;
-  Measure shell = run("sqlite3 " + quoted(ws.path("Pelagor.db")) + " < " + quoted(ws.path("export.sql")));
+  Measure shell = ws.runSql("export.sql", script);
   report("export, sqlite3 shell with one query", 2 * perKind, shell);
   std::printf("%-44s %8.1fx\n", "export ratio tarnwick / sqlite3", program.seconds / shell.seconds);
 }
@@ -182,7 +222,9 @@ void benchExport(Workspace& ws, long perKind) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Workspace ws(TARNWICK_PROGRAM_DIR);
+  const char* serverOdbcIni = std::getenv("TARNWICK_BENCH_ODBCINI");
+  if (serverOdbcIni) setenv("ODBCINI", serverOdbcIni, 1);
+  Workspace ws(TARNWICK_PROGRAM_DIR, serverOdbcIni != nullptr);
   benchExport(ws, 100000);
   std::vector<long> sizes;
   for (int i = 1; i < argc; ++i) sizes.push_back(std::stol(argv[i]));

@@ -194,6 +194,26 @@ bool matchesCriterion(const Value& value, const Value& wanted) {
   return number && *number == std::get<double>(wanted);
 }
 
+std::string withNamedMarkers(std::string_view statement) {
+  std::string named;
+  named.reserve(statement.size() + 8);
+  char quote = 0;  // the quote of the text we are in, if any
+  int markers = 0;
+  for (char c : statement) {
+    if (quote == 0 && c == '?') {
+      named += ":p" + std::to_string(++markers);
+      continue;
+    }
+    if (c == quote) {
+      quote = 0;
+    } else if (quote == 0 && (c == '\'' || c == '"')) {
+      quote = c;
+    }
+    named += c;
+  }
+  return named;
+}
+
 std::vector<std::string> splitScript(std::string_view script) {
   std::vector<std::string> statements;
   std::string current;

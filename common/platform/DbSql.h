@@ -49,6 +49,13 @@ std::optional<Criterion> parseCriterion(std::string_view text);
 // matches.
 bool matchesCriterion(const Value& value, const Value& wanted);
 
+// The statement with each "?" marker outside quoted text turned into a
+// numbered named one (":p1", ":p2", ...). Both engines still bind values by
+// position; the names let SOCI's ODBC backend describe a failing statement
+// (it has no name for a "?" and throws std::out_of_range in place of the
+// driver's message).
+std::string withNamedMarkers(std::string_view statement);
+
 // The statements of a script, split at ";" outside quotes and "--" comments;
 // comments dropped, blank statements skipped.
 std::vector<std::string> splitScript(std::string_view script);

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "DbSql.h"
+
 namespace platform::db {
 
 namespace {
@@ -50,6 +52,18 @@ Value valueAt(const soci::row& row, std::size_t column) {
 
 }  // namespace
 
+std::string driverMessage(const soci::soci_error& error) {
+  std::string message;
+  for (char c : error.get_error_message()) {
+    if (c != '\r' && c != '\n') {
+      message += c;
+    } else if (!message.empty() && message.back() != ' ') {
+      message += ' ';
+    }
+  }
+  return message;
+}
+
 BoundParams::BoundParams(const std::vector<Value>& values) : holders_(values.size()) {
   for (size_t i = 0; i < values.size(); ++i) holders_[i].kind = kindOf(values[i]);
   assign(values);
@@ -91,7 +105,7 @@ PreparedStatement::PreparedStatement(soci::session& session, const std::string& 
     : params_(params), statement_(session) {
   params_.bindTo(statement_);
   statement_.alloc();
-  statement_.prepare(sql);
+  statement_.prepare(sql::withNamedMarkers(sql));
   statement_.define_and_bind();
 }
 
@@ -106,7 +120,7 @@ RowQuery::RowQuery(soci::session& session, const std::string& sql, const std::ve
   params_.bindTo(statement_);
   statement_.exchange(soci::into(row_));
   statement_.alloc();
-  statement_.prepare(sql);
+  statement_.prepare(sql::withNamedMarkers(sql));
   statement_.define_and_bind();
 }
 

@@ -13,6 +13,11 @@
 
 namespace platform::db {
 
+// The driver's message on one line, each line break a blank: a server's
+// message may span lines (PostgreSQL adds a DETAIL line), and it ends up in
+// log lines and result-file lines.
+std::string driverMessage(const soci::soci_error& error);
+
 // Runs `work`, turning a driver failure into Error(err::kDatabase, the
 // driver's message).
 template <typename Work>
@@ -20,7 +25,7 @@ auto translatingDriverErrors(Work&& work) -> decltype(work()) {
   try {
     return work();
   } catch (const soci::soci_error& e) {
-    throw Error(platform::err::kDatabase, e.get_error_message());
+    throw Error(platform::err::kDatabase, driverMessage(e));
   } catch (const std::bad_cast&) {
     throw Error(platform::err::kDatabase, "A stored value does not convert to the type of its column.");
   }

@@ -1,6 +1,8 @@
 #include "ProgramRun.h"
 
 #include <cstdlib>
+#include <thread>
+#include <utility>
 
 namespace tarnwick::e2e {
 
@@ -22,7 +24,11 @@ ProgramFolder::ProgramFolder(const std::string& programName) : programName_(prog
 }
 
 RunResult ProgramFolder::run(const std::vector<std::string>& args, const std::string& workingDir) const {
-  return runCommand(shellQuoted(program()), args, workingDir);
+  return start(args, workingDir).wait();
+}
+
+StartedRun ProgramFolder::start(const std::vector<std::string>& args, const std::string& workingDir) const {
+  return startCommand(shellQuoted(program()), args, workingDir);
 }
 
 void ProgramFolder::lockForUnprivilegedRun(const std::string& lockedFile) const {
@@ -34,23 +40,67 @@ void ProgramFolder::lockForUnprivilegedRun(const std::string& lockedFile) const 
 RunResult ProgramFolder::runUnprivileged(const std::vector<std::string>& args) const {
   std::string launcher = "if [ \"$(id -u)\" = 0 ]; then set -- setpriv --reuid=nobody --regid=nogroup --clear-groups; "
                          "else set --; fi; \"$@\" " + shellQuoted(program());
-  return runCommand(launcher, args, "");
+  return startCommand(launcher, args, "").wait();
 }
 
-RunResult ProgramFolder::runCommand(const std::string& launcher, const std::vector<std::string>& args,
-                              const std::string& workingDir) const {
+// The shell runs the program with its output caught in files beside the
+// folder, then records the exit status; its own output pipe stays empty.
+StartedRun ProgramFolder::startCommand(const std::string& launcher, const std::vector<std::string>& args,
+                                       const std::string& workingDir) const {
   std::string command = "cd " + shellQuoted(workingDir.empty() ? path() : workingDir) + " && " + launcher;
   for (const auto& arg : args) command += " " + shellQuoted(arg);
-  std::string scratch = folder_.path() + ".";
+  std::string scratch = folder_.path() + "." + std::to_string(++runsStarted_) + ".";
   command += " >" + shellQuoted(scratch + "out") + " 2>" + shellQuoted(scratch + "err") + " </dev/null; echo $? >" +
              shellQuoted(scratch + "status");
-  EXPECT_EQ(std::system(command.c_str()), 0) << command;
+  FILE* shell = popen(command.c_str(), "r");
+  EXPECT_NE(shell, nullptr) << command;
+  return StartedRun(shell, scratch);
+}
+
+StartedRun::StartedRun(StartedRun&& other) noexcept
+    : shell_(std::exchange(other.shell_, nullptr)), scratch_(std::move(other.scratch_)) {}
+
+StartedRun::~StartedRun() {
+  if (shell_) pclose(shell_);
+}
+
+RunResult StartedRun::wait() {
   RunResult result;
-  result.status = std::stoi(readBytes(scratch + "status"));
-  result.out = readBytes(scratch + "out");
-  result.err = readBytes(scratch + "err");
-  for (const char* name : {"out", "err", "status"}) fs::remove(scratch + name);
+  if (!shell_) return result;
+  EXPECT_EQ(pclose(std::exchange(shell_, nullptr)), 0) << "the shell around the run failed";
+  result.status = std::stoi(readBytes(scratch_ + "status"));
+  result.out = readBytes(scratch_ + "out");
+  result.err = readBytes(scratch_ + "err");
+  for (const char* name : {"out", "err", "status"}) fs::remove(scratch_ + name);
   return result;
+}
+
+// A small shell records its own process id and then becomes the program.
+SignallableRun ProgramFolder::startSignallable(const std::vector<std::string>& args) const {
+  std::string pidFile = folder_.path() + ".pid";
+  fs::remove(pidFile);
+  std::string launcher = "sh -c 'echo $$ >\"$0.new\" && mv \"$0.new\" \"$0\" && exec \"$@\"' " +
+                         shellQuoted(pidFile) + " " + shellQuoted(program());
+  SignallableRun started{startCommand(launcher, args, ""), ""};
+  EXPECT_TRUE(waitUntil([&] { return fs::exists(pidFile); })) << "the program did not start";
+  started.pid = readBytes(pidFile);
+  while (!started.pid.empty() && started.pid.back() == '\n') started.pid.pop_back();
+  fs::remove(pidFile);
+  return started;
+}
+
+void SignallableRun::signal(const std::string& name) const {
+  std::string command = "kill -" + name + " " + pid + " 2>/dev/null";
+  (void)std::system(command.c_str());  // a program that has ended already needs no signal
+}
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  return true;
 }
 
 std::string ProgramFolder::logText() const {
@@ -60,28 +110,15 @@ std::string ProgramFolder::logText() const {
   return logs.empty() ? "" : readBytes(logs.front().string());
 }
 
-// Resolves the data source as the program in `folder` does.
-class NodeDatabase::FolderEnv : public platform::EnvWrapper {
- public:
-  explicit FolderEnv(std::string programPath)
-      : EnvWrapper(platform::Env::Default()), programPath_(std::move(programPath)) {}
-  std::string programPath() override { return programPath_; }
-
- private:
-  std::string programPath_;
-};
-
+// The data source resolves as it does for the program in `folder`.
 NodeDatabase::NodeDatabase(const ProgramFolder& folder)
-    : env_(std::make_unique<FolderEnv>(folder.program())), connection_(std::make_unique<platform::db::Connection>()) {
-  platform::setEnv(env_.get());
+    : env_(std::make_unique<platform::test::ProgramAt>(folder.program())),
+      connection_(std::make_unique<platform::db::Connection>()) {
   connection_->setConnectionString("Data Source=Pelagor");
   connection_->open();
 }
 
-NodeDatabase::~NodeDatabase() {
-  connection_.reset();
-  platform::setEnv(nullptr);
-}
+NodeDatabase::~NodeDatabase() { connection_.reset(); }
 
 std::vector<Row> NodeDatabase::rows(const std::string& sql) {
   platform::db::Recordset rs;
@@ -121,6 +158,12 @@ void NodeDatabase::addVeltro(const std::string& serial, const std::string& name,
   execute("INSERT INTO Node (SerialNo, Name, ServerType, DefaultCodec) VALUES (?, ?, 2, ?)",
           {serial, name, static_cast<int32_t>(codec)});
   execute("INSERT INTO VPIMNode (SerialNo, DomainName, ProxyDomain) VALUES (?, 'vmsrv1', 'maildomain')", {serial});
+}
+
+void emptyServerDatabase() {
+  ProgramFolder probe;
+  NodeDatabase db(probe);
+  if (db.engine() != "sqlite3") db.clear();
 }
 
 std::vector<std::string> crlfLines(const std::string& text) {

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +31,31 @@ struct RunResult {
 
 using Row = std::vector<std::string>;
 
+// A run of the program that goes on in the background until waited for.
+class StartedRun {
+ public:
+  StartedRun(FILE* shell, std::string scratch) : shell_(shell), scratch_(std::move(scratch)) {}
+  StartedRun(StartedRun&& other) noexcept;
+  ~StartedRun();
+
+  // Waits for the run to end; its exit status and output.
+  RunResult wait();
+
+ private:
+  FILE* shell_;
+  std::string scratch_;  // prefix of the files catching its output
+};
+
+// A started run whose program a test can stop, continue or kill while it
+// works; its status after a signal N is 128 + N, as the shell reports it.
+struct SignallableRun {
+  StartedRun run;
+  std::string pid;
+
+  // Sends the signal named `name` ("KILL", "STOP", "CONT") to the program.
+  void signal(const std::string& name) const;
+};
+
 // The program copied into a scratch folder.
 class ProgramFolder {
  public:
@@ -40,6 +68,10 @@ class ProgramFolder {
   // folder when empty), with standard input closed.
   RunResult run(const std::vector<std::string>& args, const std::string& workingDir = "") const;
 
+  // Starts such a run and returns at once, so that several runs can work on
+  // the folder and its database at the same time.
+  StartedRun start(const std::vector<std::string>& args, const std::string& workingDir = "") const;
+
   // Runs the program as the unprivileged user "nobody" (the tests run as
   // root, whom no permission stops); the folder is handed over to nobody
   // first, except `lockedFile`, which nobody may only read.
@@ -49,13 +81,21 @@ class ProgramFolder {
   // The text of the run's log file (there must be exactly one).
   std::string logText() const;
 
+  // Starts a run like start() whose program a test can signal.
+  SignallableRun startSignallable(const std::vector<std::string>& args) const;
+
  private:
-  RunResult runCommand(const std::string& launcher, const std::vector<std::string>& args,
-                 const std::string& workingDir) const;
+  StartedRun startCommand(const std::string& launcher, const std::vector<std::string>& args,
+                          const std::string& workingDir) const;
 
   platform::test::TempFolder folder_;
   std::string programName_;
+  mutable int runsStarted_ = 0;
 };
+
+// Polls `condition` until it holds or `timeout` has passed; returns the last answer.
+bool waitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
 // The node database of a program folder, seen through the record-set layer.
 class NodeDatabase {
@@ -77,10 +117,13 @@ class NodeDatabase {
   void addVeltro(const std::string& serial, const std::string& name, int codec = 307);
 
  private:
-  class FolderEnv;
-  std::unique_ptr<FolderEnv> env_;
+  std::unique_ptr<platform::test::ProgramAt> env_;
   std::unique_ptr<platform::db::Connection> connection_;
 };
+
+// Empties the server's tables when the data source is a server, which every
+// program folder shares; a new folder's embedded database is empty anyway.
+void emptyServerDatabase();
 
 // Splits text at CR LF; the text must end with one.
 std::vector<std::string> crlfLines(const std::string& text);

@@ -9,6 +9,9 @@ const std::string kBanner = "Tarnwick Version: 1.01.0001\r\n" + std::string(60, 
 
 class RunSequenceTest : public ::testing::Test {
  protected:
+  // An export here must find no nodes, on a server too.
+  RunSequenceTest() { emptyServerDatabase(); }
+
   ProgramFolder folder;
 };
 
