@@ -115,16 +115,21 @@ void Connection::Impl::applySqlitePragmas() {
 // half-way leaves no tables, and the next run creates them again; two runs
 // starting together create them once.
 void Connection::Impl::createSchemaIfEmpty() {
+  if (hasTables()) return;  // the usual case takes no write lock
   session << "BEGIN IMMEDIATE";
   try {
-    int tables = 0;
-    session << "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table'", soci::into(tables);
-    if (tables == 0) runScript(schemaScript());
+    if (!hasTables()) runScript(schemaScript());
     session << "COMMIT";
   } catch (...) {
     runQuietly([&] { session << "ROLLBACK"; });
     throw;
   }
+}
+
+bool Connection::Impl::hasTables() {
+  int tables = 0;
+  session << "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table'", soci::into(tables);
+  return tables > 0;
 }
 
 void Connection::Impl::runScript(const std::string& script) {

@@ -63,6 +63,7 @@ struct Connection::Impl {
  private:
   void applySqlitePragmas();
   void createSchemaIfEmpty();
+  bool hasTables();
   void runScript(const std::string& script);
   void requireTransaction() const;
   void transactionStep(const std::string& sqliteStatement, void (soci::session::*odbcStep)());

@@ -253,22 +253,20 @@ TEST_F(FaultTest, DatabaseLockedBeyondTheBusyTimeoutFailsTheWaitingLineOnly) {
             std::string::npos);
 }
 
-TEST_F(FaultTest, DatabaseLockedAtStartBeyondTheBusyTimeoutRunsNoJob) {
+// Opening the database takes no write lock, so a writer that holds the
+// database for longer than the busy timeout does not keep an export from
+// reading what was committed.
+TEST_F(FaultTest, ExportReadsWhileAnotherProgramHoldsTheWriteLock) {
   if (!embeddedDatabase()) GTEST_SKIP() << "the lock is taken on the embedded database";
   writeInput(mixedAdds(2));
+  ASSERT_EQ(folder.run({"/i:nodes.csv"}).status, 0);
   RunResult run;
   {
     DatabaseLock lock(folder, 12);
-    run = folder.run({"/i:nodes.csv"});
+    run = folder.run({"/e:out.csv"});
   }
-  EXPECT_EQ(run.status, 2);
-  auto tail = lastLines(run.out, 2);
-  ASSERT_EQ(tail.size(), 2u);
-  EXPECT_EQ(tail[0], "ERROR: Cannot open data source Pelagor.");
-  EXPECT_NE(tail[1].find("database is locked"), std::string::npos) << tail[1];
-  EXPECT_FALSE(fs::exists(folder.path("nodes.out.csv")));
-  NodeDatabase db(folder);
-  EXPECT_EQ(db.rows("SELECT SerialNo FROM Node"), std::vector<e2e::Row>{});
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("Total nodes exported: 2\r\n"), std::string::npos) << run.out;
 }
 
 // Removing a file leaves the reader's open descriptor working: the run reads
