@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the named Debian packages that are not installed yet, as root or
+# through sudo.
+#
+#   bash tools/install-packages.sh PACKAGE...
+set -euo pipefail
+
+missing=()
+for package in "$@"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+"${as_root[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq "${missing[@]}"
