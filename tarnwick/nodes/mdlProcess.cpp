@@ -158,6 +158,14 @@ class NodeOperation {
     p_.leave();
   }
 
+  // Ends the operation with `result`, telling why in the log (Info) and on
+  // the console.
+  [[noreturn]] void finishWithNotice(int32_t result, const std::string& text) {
+    Log().log(text, kInfo, p_.tag());
+    printLine("      " + text);
+    finishNow(result);
+  }
+
   [[noreturn]] void refuseValue(const std::string& value, const std::string& column) {
     std::string text = validationFailureText(value, column);
     Log().log(text, kError, p_.tag());
@@ -597,10 +605,8 @@ int32_t addNode() {
       connection().beginTrans();
       NodeTables::openNode(rs, serial, LockType::ReadOnly);
       if (rs.recordCount() == 0) return;
-      std::string text = "Error adding node #" + serial + " - Node with that serial number already exists in Node Table";
-      Log().log(text, kInfo, p.tag());
-      printLine("      " + text);
-      op.finishNow(kSerialExists);
+      op.finishWithNotice(kSerialExists, "Error adding node #" + serial +
+                                             " - Node with that serial number already exists in Node Table");
     });
     p.step(5, [&] { rs.close(); });
     p.step(6, [&] {
@@ -659,10 +665,8 @@ int32_t changeNode() {
       connection().beginTrans();
       NodeTables::openNode(rs, serial, LockType::Optimistic);
       if (rs.recordCount() > 0) return;
-      std::string text = "Error changing node #" + serial + " - Node with this serial number not found in Node Table";
-      Log().log(text, kInfo, p.tag());
-      printLine("      " + text);
-      op.finishNow(kSerialNotFound);
+      op.finishWithNotice(kSerialNotFound, "Error changing node #" + serial +
+                                               " - Node with this serial number not found in Node Table");
     });
     p.step(6, [&] { octel = platform::toText(rs.field("ServerType")) == std::to_string(NodeTables::kOctel); });
     p.step(7, [&] { rs.setField("Name", reader().getValue("name")); });
@@ -699,10 +703,7 @@ int32_t deleteNode() {
     p.step(4, [&] {
       NodeTables::openNodeToDelete(rs, serial);
       if (rs.recordCount() == 1) return;
-      std::string text = "Error deleting node #" + serial + " - Node not found in Node Table";
-      Log().log(text, kInfo, p.tag());
-      printLine("      " + text);
-      op.finishNow(kSerialNotFound);
+      op.finishWithNotice(kSerialNotFound, "Error deleting node #" + serial + " - Node not found in Node Table");
     });
     p.step(6, [&] {
       Log().log("Deleting Node: " + platform::toText(rs.field("Name")) + " - #" + serial, kInfo, p.tag());
