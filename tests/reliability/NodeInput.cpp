@@ -1,7 +1,5 @@
 #include "NodeInput.h"
 
-#include <algorithm>
-
 namespace tarnwick::reliability {
 
 const std::vector<std::string>& columnNames() {
@@ -21,36 +19,13 @@ std::vector<std::string> NodeLine::values() const {
   return cells;
 }
 
-namespace {
-
-// A line of `nodeType` whose other cells are empty.
-NodeLine request(const std::string& nodeType, const std::string& action, const std::string& serial,
-                 const std::string& name) {
-  NodeLine line;
-  line.nodeType = nodeType;
-  line.action = action;
-  line.serial = serial;
-  line.name = name;
-  return line;
-}
-
-}  // namespace
-
 NodeLine octelLine(const std::string& action, const std::string& serial, const std::string& name) {
-  NodeLine line = request("O", action, serial, name);
-  line.phone = "5551234";
-  line.extension = "22";
-  line.dialSequence = "9P";
-  line.windows = {"08:30", "5:00 pm", "15", "7:00AM", "23:00", "5", "", "", "240"};
-  return line;
+  return {"O", action, serial, name, "", "", "", "5551234", "22", "9P",
+          {"08:30", "5:00 pm", "15", "7:00AM", "23:00", "5", "", "", "240"}};
 }
 
 NodeLine veltroLine(const std::string& action, const std::string& serial, const std::string& name) {
-  NodeLine line = request("V", action, serial, name);
-  line.serverName = "vmsrv1";
-  line.smtpSuffix = "maildomain";
-  line.codec = "G711";
-  return line;
+  return {"V", action, serial, name, "vmsrv1", "maildomain", "G711", "", "", "", {}};
 }
 
 std::vector<NodeLine> mixedAdds(int count) {
@@ -72,27 +47,6 @@ std::string inputText(const std::vector<NodeLine>& lines) {
   std::string text = quotedLine(columnNames()) + "\r\n";
   for (const auto& line : lines) text += quotedLine(line.values()) + "\r\n";
   return text;
-}
-
-std::vector<std::string> completeLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-    lines.push_back(text.substr(start, end - start));
-  }
-  return lines;
-}
-
-std::vector<std::string> dataLines(const std::string& text) {
-  auto lines = completeLines(text);
-  if (!lines.empty()) lines.erase(lines.begin());
-  return lines;
-}
-
-std::vector<std::string> lastLines(const std::string& text, size_t count) {
-  auto lines = completeLines(text);
-  lines.erase(lines.begin(), lines.end() - static_cast<std::ptrdiff_t>(std::min(count, lines.size())));
-  return lines;
 }
 
 std::string resultLine(const std::vector<std::string>& values, const std::string& outcome,

@@ -1,6 +1,5 @@
-// Input and result files of the reliability tests: node requests under the
-// 19 column headings, written as a user's CSV file is, and the result lines
-// an import leaves, also when it was stopped half-way.
+// Input of the reliability tests: node requests under the 19 column
+// headings, written as a user's CSV file is, and the result lines they get.
 #pragma once
 
 #include <array>
@@ -14,11 +13,8 @@ const std::vector<std::string>& columnNames();
 
 // One input line. Cells that the request does not set stay empty.
 struct NodeLine {
-  std::string nodeType, action, serial, name;
-  std::string serverName, smtpSuffix, codec;
-  std::string phone, extension, dialSequence;
-  // Begin time, end time and interval of the normal, urgent and
-  // administration windows.
+  std::string nodeType, action, serial, name, serverName, smtpSuffix, codec, phone, extension, dialSequence;
+  // Begin time, end time and interval of the normal, urgent and administration windows.
   std::array<std::string, 9> windows;
 
   // The 19 cells in heading order.
@@ -37,16 +33,6 @@ std::string quotedLine(const std::vector<std::string>& values);
 
 // The headings and `lines`, each line ended by CR LF.
 std::string inputText(const std::vector<NodeLine>& lines);
-
-// The lines of `text` that end in CR LF, without it; a last line cut off
-// before its line end is left out.
-std::vector<std::string> completeLines(const std::string& text);
-
-// The complete lines after the first, which holds the headings.
-std::vector<std::string> dataLines(const std::string& text);
-
-// The last `count` complete lines (fewer when there are not as many).
-std::vector<std::string> lastLines(const std::string& text, size_t count);
 
 // The result line the import writes for `values`.
 std::string resultLine(const std::vector<std::string>& values, const std::string& outcome,

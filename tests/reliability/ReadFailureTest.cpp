@@ -18,10 +18,6 @@ namespace {
 
 using platform::test::readBytes;
 
-struct ProcessEnded {
-  int status;
-};
-
 // A file that reads `readableLines` lines and then fails every read, also
 // the look-ahead for its end, with error 75 as a read() that fails does.
 class FailingInput : public platform::TextStream {
@@ -29,15 +25,8 @@ class FailingInput : public platform::TextStream {
   FailingInput(std::unique_ptr<platform::TextStream> file, int readableLines)
       : file_(std::move(file)), readsLeft_(readableLines) {}
 
-  std::string readLine() override {
-    failOnceUsedUp();
-    --readsLeft_;
-    return file_->readLine();
-  }
-  bool atEndOfStream() override {
-    failOnceUsedUp();
-    return file_->atEndOfStream();
-  }
+  std::string readLine() override { return readable(1).readLine(); }
+  bool atEndOfStream() override { return readable(0).atEndOfStream(); }
   int32_t line() const override { return file_->line(); }
   void writeLine(const std::string& text) override { file_->writeLine(text); }
   platform::TextEncoding encoding() const override { return file_->encoding(); }
@@ -45,82 +34,74 @@ class FailingInput : public platform::TextStream {
   void close() override { file_->close(); }
 
  private:
-  void failOnceUsedUp() const {
+  // The file, which `reads` more lines are read from; throws once the readable lines are used up.
+  platform::TextStream& readable(int reads) {
     if (readsLeft_ == 0) throw platform::Error::fromNumber(platform::err::kPathFileAccess);
+    readsLeft_ -= reads;
+    return *file_;
   }
 
   std::unique_ptr<platform::TextStream> file_;
   int readsLeft_;
 };
 
-// The program in a scratch folder, its console caught, its input failing.
+// The program in a scratch folder, its console caught, its input failing
+// after the headings and three lines; the program's units use it while it lives.
 class FailingInputEnv : public platform::EnvWrapper {
  public:
-  FailingInputEnv() : EnvWrapper(platform::Env::Default()) {}
+  FailingInputEnv() : EnvWrapper(platform::Env::Default()) {
+    platform::setEnv(this);
+    resetLog();
+    RunOutcome::reset();
+    setReader(std::make_unique<quillet::ucQuillet>());
+  }
+  ~FailingInputEnv() override {
+    setReader(nullptr);
+    resetLog();
+    platform::setEnv(nullptr);
+  }
 
   std::string programPath() override { return folder.path("tarnwick"); }
   std::unique_ptr<platform::TextStream> openTextFile(const std::string& path, platform::IOMode mode, bool create,
                                                      platform::TextEncoding encoding) override {
     auto file = target()->openTextFile(path, mode, create, encoding);
     if (path != input()) return file;
-    return std::make_unique<FailingInput>(std::move(file), readableLines);
+    return std::make_unique<FailingInput>(std::move(file), 1 + 3);
   }
   void writeStdOut(const std::string& bytes) override { out += bytes; }
-  [[noreturn]] void exitProcess(int status) override { throw ProcessEnded{status}; }
+  [[noreturn]] void exitProcess(int status) override { throw status; }
 
   std::string input() const { return folder.path("nodes.csv"); }
 
   platform::test::TempFolder folder;
-  int readableLines = 0;
   std::string out;
-};
-
-class ReadFailureTest : public ::testing::Test {
- protected:
-  ReadFailureTest() {
-    platform::setEnv(&env);
-    resetLog();
-    RunOutcome::reset();
-    setReader(std::make_unique<quillet::ucQuillet>());
-    connection().setConnectionString("Data Source=Pelagor");
-    connection().open();
-  }
-  ~ReadFailureTest() override {
-    setReader(nullptr);
-    resetLog();
-    platform::setEnv(nullptr);
-  }
-
-  size_t storedNodes() {
-    platform::db::Recordset rs;
-    rs.open("SELECT * FROM Node", connection(), platform::db::CursorType::Static, platform::db::LockType::ReadOnly);
-    return static_cast<size_t>(rs.recordCount());
-  }
-
-  FailingInputEnv env;
 };
 
 // The lines read before the failure keep their results, the failure is shown
 // and logged, and the import ends with its summary: no line is lost, and
 // none is made up from a read that failed.
-TEST_F(ReadFailureTest, InputFailingMidRunEndsTheImportAfterTheLinesRead) {
+TEST(ReadFailureTest, InputFailingMidRunEndsTheImportAfterTheLinesRead) {
+  FailingInputEnv env;
+  connection().setConnectionString("Data Source=Pelagor");
+  connection().open();
   auto lines = mixedAdds(6);
   platform::test::writeBytes(env.input(), inputText(lines));
-  env.readableLines = 1 + 3;
   std::string results = env.folder.path("nodes.out.csv");
   RunOutcome::noteJobStarted();
   importData(env.input(), results);
-  auto written = completeLines(readBytes(results));
-  std::vector<std::string> expected = {quotedLine(columnNames()) + ",\"Result\",\"Details\""};
-  for (size_t i = 0; i < 3; ++i) expected.push_back(resultLine(lines[i].values(), "Successful"));
-  EXPECT_EQ(written, expected);
+
+  std::string expected = quotedLine(columnNames()) + ",\"Result\",\"Details\"\r\n";
+  for (size_t i = 0; i < 3; ++i) expected += resultLine(lines[i].values(), "Successful") + "\r\n";
+  EXPECT_EQ(readBytes(results), expected);
   EXPECT_NE(env.out.find("ERROR: Cannot read " + env.input() + ".\r\n       Path/File access error\r\n"),
             std::string::npos);
   EXPECT_NE(env.out.find("Total nodes effected: 3 Successful changes: 3 Errors: 0\r\n"), std::string::npos);
   EXPECT_NE(readBytes(Log().strLogFile()).find("Err.Number = 75 Err.Description = Path/File access error Line: 61"),
             std::string::npos);
   EXPECT_EQ(RunOutcome::exitStatus(), RunOutcome::kSomethingFailed);
-  EXPECT_EQ(storedNodes(), 3u);
+  platform::db::Recordset rs;
+  rs.open("SELECT * FROM Node", connection(), platform::db::CursorType::Static, platform::db::LockType::ReadOnly);
+  EXPECT_EQ(rs.recordCount(), 3);
 }
 
 }  // namespace

@@ -1,64 +1,55 @@
 #include "StoredNodes.h"
 
-#include <set>
-
 namespace tarnwick::reliability {
+
+std::vector<std::string> resultLines(const std::string& path) {
+  std::string text = e2e::readBytes(path);
+  size_t end = text.rfind("\r\n");
+  auto lines = e2e::crlfLines(text.substr(0, end == std::string::npos ? 0 : end + 2));
+  if (!lines.empty()) lines.erase(lines.begin());
+  return lines;
+}
+
+std::map<std::string, std::string> storedNodes(e2e::NodeDatabase& db) {
+  std::map<std::string, std::string> nodes;
+  for (const auto& row : db.rows("SELECT Node.SerialNo, Name, DomainName, ProxyDomain FROM Node "
+                                 "LEFT JOIN VPIMNode ON Node.SerialNo = VPIMNode.SerialNo")) {
+    nodes[row[0]] = row[1] + "|" + row[2] + "|" + row[3];
+  }
+  return nodes;
+}
+
+std::string storedAs(const NodeLine& line) {
+  return line.name + "|" + (line.nodeType == "V" ? line.serverName + "|" + line.smtpSuffix : "|");
+}
 
 namespace {
 
-using e2e::Row;
-using RowsBySerial = std::multimap<std::string, Row>;
-
-RowsBySerial bySerial(const std::vector<Row>& rows) {
-  RowsBySerial grouped;
-  for (const auto& row : rows) grouped.emplace(row[0], row);
-  return grouped;
+// How many rows of `table` (with `condition`) belong to the node n.
+std::string rowsOf(const std::string& table, const std::string& condition = "") {
+  return "(SELECT COUNT(*) FROM " + table + " k WHERE k.SerialNo = n.SerialNo" + condition + ")";
 }
 
-std::vector<Row> rowsOf(const RowsBySerial& grouped, const std::string& serial) {
-  std::vector<Row> rows;
-  auto [first, last] = grouped.equal_range(serial);
-  for (auto it = first; it != last; ++it) rows.push_back(it->second);
-  return rows;
+// `octel` for an Octel node n, `veltro` for a Veltro one.
+std::string byKind(int octel, int veltro) {
+  return "(CASE WHEN n.ServerType = 1 THEN " + std::to_string(octel) + " ELSE " + std::to_string(veltro) + " END)";
+}
+
+std::string withoutNode(const std::string& table) {
+  return " UNION ALL SELECT SerialNo FROM " + table + " WHERE SerialNo NOT IN (SELECT SerialNo FROM Node)";
 }
 
 }  // namespace
 
-Tables readTables(e2e::NodeDatabase& db) {
-  RowsBySerial octelRows = bySerial(db.rows("SELECT SerialNo, PhoneNo FROM OctelNode"));
-  RowsBySerial vpimRows = bySerial(db.rows("SELECT SerialNo, ProxyDomain FROM VPIMNode"));
-  RowsBySerial windowRows = bySerial(
-      db.rows("SELECT SerialNo, MessageType, Interval FROM DeliveryWindow ORDER BY SerialNo, MessageType"));
-  Tables tables;
-  std::set<std::string> serials;
-  for (const auto& node : db.rows("SELECT SerialNo, Name, ServerType, DefaultCodec FROM Node")) {
-    const std::string& serial = node[0];
-    serials.insert(serial);
-    auto octel = rowsOf(octelRows, serial);
-    auto vpim = rowsOf(vpimRows, serial);
-    auto windows = rowsOf(windowRows, serial);
-    std::string types, intervals;
-    for (const auto& window : windows) {
-      types += window[1];
-      intervals += (intervals.empty() ? "" : "/") + window[2];
-    }
-    bool isOctel = node[2] == "1";
-    bool whole = isOctel ? octel.size() == 1 && vpim.empty() && types == "012"
-                         : node[2] == "2" && vpim.size() == 1 && octel.empty() && windows.empty();
-    if (!whole) {
-      tables.defects.push_back("node " + serial + " of type " + node[2] + " has " + std::to_string(octel.size()) +
-                               " OctelNode, " + std::to_string(vpim.size()) + " VPIMNode rows and windows '" + types +
-                               "'");
-      continue;
-    }
-    tables.nodes[serial] = {node[2], node[1], isOctel ? octel[0][1] + " " + intervals : vpim[0][1] + " " + node[3]};
+std::vector<e2e::Row> brokenNodes(e2e::NodeDatabase& db) {
+  std::string notWhole = "n.ServerType NOT IN (1, 2) OR " + rowsOf("OctelNode") + " <> " + byKind(1, 0) + " OR " +
+                         rowsOf("VPIMNode") + " <> " + byKind(0, 1) + " OR " + rowsOf("DeliveryWindow") + " <> " +
+                         byKind(3, 0);
+  for (const char* type : {"0", "1", "2"}) {
+    notWhole += " OR " + rowsOf("DeliveryWindow", std::string(" AND MessageType = ") + type) + " <> " + byKind(1, 0);
   }
-  for (const auto* rows : {&octelRows, &vpimRows, &windowRows}) {
-    for (const auto& [serial, row] : *rows) {
-      if (!serials.count(serial)) tables.defects.push_back("row of node " + serial + " without its Node row");
-    }
-  }
-  return tables;
+  return db.rows("SELECT n.SerialNo FROM Node n WHERE " + notWhole + withoutNode("OctelNode") +
+                 withoutNode("VPIMNode") + withoutNode("DeliveryWindow"));
 }
 
 }  // namespace tarnwick::reliability
