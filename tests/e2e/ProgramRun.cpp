@@ -19,8 +19,7 @@ std::string shellQuoted(const std::string& word) {
 ProgramFolder::ProgramFolder(const std::string& programName) : programName_(programName) {
   const std::string built = TARNWICK_PROGRAM_DIR;
   fs::copy_file(built + "/tarnwick", program());
-  fs::copy_file(built + "/libquillet.so", path("libquillet.so"));
-  fs::copy_file(built + "/README.HTM", path("README.HTM"));
+  for (const char* file : {"libquillet.so", "README.HTM"}) fs::copy_file(built + "/" + file, path(file));
 }
 
 RunResult ProgramFolder::run(const std::vector<std::string>& args, const std::string& workingDir) const {
@@ -65,12 +64,9 @@ StartedRun::~StartedRun() {
 }
 
 RunResult StartedRun::wait() {
-  RunResult result;
-  if (!shell_) return result;
+  if (!shell_) return {};
   EXPECT_EQ(pclose(std::exchange(shell_, nullptr)), 0) << "the shell around the run failed";
-  result.status = std::stoi(readBytes(scratch_ + "status"));
-  result.out = readBytes(scratch_ + "out");
-  result.err = readBytes(scratch_ + "err");
+  RunResult result{std::stoi(readBytes(scratch_ + "status")), readBytes(scratch_ + "out"), readBytes(scratch_ + "err")};
   for (const char* name : {"out", "err", "status"}) fs::remove(scratch_ + name);
   return result;
 }
@@ -104,10 +100,25 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 }
 
 std::string ProgramFolder::logText() const {
-  std::vector<fs::path> logs;
-  for (const auto& entry : fs::directory_iterator(path("LOGS"))) logs.push_back(entry.path());
-  EXPECT_EQ(logs.size(), 1u);
-  return logs.empty() ? "" : readBytes(logs.front().string());
+  EXPECT_EQ(std::distance(fs::directory_iterator(path("LOGS")), fs::directory_iterator()), 1);
+  return allLogs(*this);
+}
+
+const Lines kColumns = {
+    "NodeType", "Action", "SerialNo", "Name", "VeltroServerName", "VeltroSMTPSuffix", "Codec", "PhoneNo",
+    "Extension", "DialSequence", "NormalBeginTime", "NormalEndTime", "NormalInterval", "UrgentBeginTime",
+    "UrgentEndTime", "UrgentInterval", "AdministrationBeginTime", "AdministrationEndTime", "AdministrationInterval"};
+
+std::string quotedLine(const Lines& values) {
+  std::string line;
+  for (const auto& value : values) line += (line.empty() ? "\"" : ",\"") + value + "\"";
+  return line;
+}
+
+std::string allLogs(const ProgramFolder& folder) {
+  std::string text;
+  for (const auto& entry : fs::directory_iterator(folder.path("LOGS"))) text += readBytes(entry.path().string());
+  return text;
 }
 
 // The data source resolves as it does for the program in `folder`.
@@ -118,16 +129,13 @@ NodeDatabase::NodeDatabase(const ProgramFolder& folder)
   connection_->open();
 }
 
-NodeDatabase::~NodeDatabase() { connection_.reset(); }
-
 std::vector<Row> NodeDatabase::rows(const std::string& sql) {
   platform::db::Recordset rs;
   rs.open(sql, *connection_, platform::db::CursorType::Static, platform::db::LockType::ReadOnly);
   std::vector<Row> result;
   for (; !rs.eof(); rs.moveNext()) {
-    Row row;
+    Row& row = result.emplace_back();
     for (int i = 0; i < rs.fieldCount(); ++i) row.push_back(platform::toText(rs.field(rs.fieldName(i))));
-    result.push_back(row);
   }
   return result;
 }
@@ -146,8 +154,7 @@ void NodeDatabase::addOctel(const std::string& serial, const std::string& name, 
   execute("INSERT INTO Node (SerialNo, Name, ServerType) VALUES (?, ?, 1)", {serial, name});
   execute("INSERT INTO OctelNode (SerialNo, PhoneNo, Ext, DialingSequence) VALUES (?, '5551234', '22', 'N')",
           {serial});
-  if (!withWindows) return;
-  for (int16_t type = 0; type < 3; ++type) {
+  for (int16_t type = 0; withWindows && type < 3; ++type) {
     execute("INSERT INTO DeliveryWindow (WindowID, MessageType, SerialNo, BeginTime, EndTime, Interval) "
             "VALUES (?, ?, ?, '12:00AM', '11:59PM', '30')",
             {type, type, serial});
@@ -166,8 +173,8 @@ void emptyServerDatabase() {
   if (db.engine() != "sqlite3") db.clear();
 }
 
-std::vector<std::string> crlfLines(const std::string& text) {
-  std::vector<std::string> lines;
+Lines crlfLines(const std::string& text) {
+  Lines lines;
   size_t start = 0;
   for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
     lines.push_back(text.substr(start, end - start));
@@ -176,11 +183,10 @@ std::vector<std::string> crlfLines(const std::string& text) {
   return lines;
 }
 
-std::vector<std::string> logLinesWithoutTime(const std::string& logText) {
-  std::vector<std::string> lines;
-  for (const auto& line : crlfLines(logText)) {
-    bool logged = line.size() > 8 && line[2] == ':' && line[5] == ':';
-    lines.push_back(logged ? line.substr(8) : line);
+Lines logLinesWithoutTime(const std::string& logText) {
+  Lines lines = crlfLines(logText);
+  for (auto& line : lines) {
+    if (line.size() > 8 && line[2] == ':' && line[5] == ':') line.erase(0, 8);
   }
   return lines;
 }

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -22,6 +22,8 @@ namespace tarnwick::e2e {
 namespace fs = platform::test::fs;
 using platform::test::readBytes;
 using platform::test::writeBytes;
+using Row = std::vector<std::string>;
+using Lines = std::vector<std::string>;
 
 struct RunResult {
   int status = -1;
@@ -29,9 +31,7 @@ struct RunResult {
   std::string err;
 };
 
-using Row = std::vector<std::string>;
-
-// A run of the program that goes on in the background until waited for.
+// A run going on in the background until waited for.
 class StartedRun {
  public:
   StartedRun(FILE* shell, std::string scratch) : shell_(shell), scratch_(std::move(scratch)) {}
@@ -46,8 +46,7 @@ class StartedRun {
   std::string scratch_;  // prefix of the files catching its output
 };
 
-// A started run whose program a test can stop, continue or kill while it
-// works; its status after a signal N is 128 + N, as the shell reports it.
+// A started run a test can signal; its status after signal N is 128 + N.
 struct SignallableRun {
   StartedRun run;
   std::string pid;
@@ -65,24 +64,19 @@ class ProgramFolder {
   std::string program() const { return path(programName_); }
 
   // Runs the program with `args` (shell words) in `workingDir` (the program
-  // folder when empty), with standard input closed.
+  // folder when empty), with standard input closed; start() returns at once.
   RunResult run(const std::vector<std::string>& args, const std::string& workingDir = "") const;
-
-  // Starts such a run and returns at once, so that several runs can work on
-  // the folder and its database at the same time.
   StartedRun start(const std::vector<std::string>& args, const std::string& workingDir = "") const;
+  SignallableRun startSignallable(const std::vector<std::string>& args) const;
 
-  // Runs the program as the unprivileged user "nobody" (the tests run as
-  // root, whom no permission stops); the folder is handed over to nobody
-  // first, except `lockedFile`, which nobody may only read.
+  // Hands the folder to the unprivileged user "nobody" (the tests run as
+  // root, whom no permission stops), except `lockedFile`, which nobody may
+  // only read; runUnprivileged() then runs the program as nobody.
   void lockForUnprivilegedRun(const std::string& lockedFile) const;
   RunResult runUnprivileged(const std::vector<std::string>& args) const;
 
   // The text of the run's log file (there must be exactly one).
   std::string logText() const;
-
-  // Starts a run like start() whose program a test can signal.
-  SignallableRun startSignallable(const std::vector<std::string>& args) const;
 
  private:
   StartedRun startCommand(const std::string& launcher, const std::vector<std::string>& args,
@@ -93,7 +87,7 @@ class ProgramFolder {
   mutable int runsStarted_ = 0;
 };
 
-// Polls `condition` until it holds or `timeout` has passed; returns the last answer.
+// Polls `condition` until it holds or `timeout` has passed; the last answer.
 bool waitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
@@ -101,18 +95,15 @@ bool waitUntil(const std::function<bool()>& condition,
 class NodeDatabase {
  public:
   explicit NodeDatabase(const ProgramFolder& folder);
-  ~NodeDatabase();
 
   // Rows of `sql`, every value as text.
   std::vector<Row> rows(const std::string& sql);
   void execute(const std::string& sql, const std::vector<platform::Value>& params = {});
-
   // Deletes every row of the five tables (a server keeps them between tests).
   void clear();
-
   std::string engine() { return connection_->engine(); }
 
-  // One Octel node with its three windows, and one Veltro node.
+  // One Octel node (with its three windows), one Veltro node.
   void addOctel(const std::string& serial, const std::string& name, bool withWindows = true);
   void addVeltro(const std::string& serial, const std::string& name, int codec = 307);
 
@@ -126,10 +117,22 @@ class NodeDatabase {
 void emptyServerDatabase();
 
 // Splits text at CR LF; the text must end with one.
-std::vector<std::string> crlfLines(const std::string& text);
+Lines crlfLines(const std::string& text);
 
 // The log's lines, each logged line without its time of day (its first 8
 // characters); the header block stays as it is.
-std::vector<std::string> logLinesWithoutTime(const std::string& logText);
+Lines logLinesWithoutTime(const std::string& logText);
+
+// The 19 column headings of the import and export files, in order.
+extern const Lines kColumns;
+
+// `values` each in double quotes, separated by commas, as the program writes them.
+std::string quotedLine(const Lines& values);
+
+// Every log file of the folder, one after another.
+std::string allLogs(const ProgramFolder& folder);
+
+// Whether `text` holds `part`.
+inline bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 }  // namespace tarnwick::e2e

@@ -9,54 +9,54 @@ namespace {
 class ProcedureTest : public ProgramTest {
  protected:
   // A traced call whose steps 1..failures fail with Error 5, then one more step.
-  bool callFailing(int failures, bool& lastStepRan) {
+  bool callFailing(int failures, bool* lastStepRan = nullptr) {
     Procedure p("mdlTest", "work");
     return p.run([&] {
       for (int line = 1; line <= failures; ++line) {
         p.step(line, [] { platform::raise(platform::err::kInvalidArgument); });
       }
-      p.step(99, [&] { lastStepRan = true; });
+      p.step(99, [&] { if (lastStepRan) *lastStepRan = true; });
       p.traceExit(100);
     });
   }
 
+  // The messages logged from the last call's entry on.
   std::vector<std::string> messagesAfterEntry() {
     std::vector<std::string> messages;
-    bool seen = false;
     for (const auto& line : logLines()) {
-      if (messageOf(line) == "Entering [mdlTest]work_0") seen = true;
-      if (seen) messages.push_back(messageOf(line));
+      if (messageOf(line) == "Entering [mdlTest]work_0") messages.clear();
+      messages.push_back(messageOf(line));
     }
     return messages;
   }
 };
 
+const std::string kFailure = "  Err.Number = 5 Err.Description = Invalid procedure call or argument";
+
 TEST_F(ProcedureTest, TenFailuresAreLoggedWithTheirLineAndTheCallCompletes) {
   bool lastStepRan = false;
-  EXPECT_TRUE(callFailing(10, lastStepRan));
+  EXPECT_TRUE(callFailing(10, &lastStepRan));
   EXPECT_TRUE(lastStepRan);
   auto messages = messagesAfterEntry();
   ASSERT_EQ(messages.size(), 12u);
-  EXPECT_EQ(messages[1], "  Err.Number = 5 Err.Description = Invalid procedure call or argument Line: 1");
-  EXPECT_EQ(messages[10], "  Err.Number = 5 Err.Description = Invalid procedure call or argument Line: 10");
+  EXPECT_EQ(messages[1], kFailure + " Line: 1");
+  EXPECT_EQ(messages[10], kFailure + " Line: 10");
   EXPECT_EQ(messages[11].rfind("Exiting  [mdlTest]work_0 Start: ", 0), 0u);
   EXPECT_EQ(Log().depth(), 0);
 }
 
 TEST_F(ProcedureTest, EleventhFailureEndsTheCallWithTwoLinesAndLeavesDepthOneHigher) {
   bool lastStepRan = false;
-  EXPECT_FALSE(callFailing(11, lastStepRan));
+  EXPECT_FALSE(callFailing(11, &lastStepRan));
   EXPECT_FALSE(lastStepRan);
   auto messages = messagesAfterEntry();
   ASSERT_EQ(messages.size(), 13u);
-  EXPECT_EQ(messages[11], "  Err.Number = 5 Err.Description = Invalid procedure call or argument");
-  EXPECT_EQ(messages[12], "  Error count exceeded, forcing exit from [mdlTest]work");
+  EXPECT_EQ(std::vector<std::string>(messages.end() - 2, messages.end()),
+            (std::vector<std::string>{kFailure, "  Error count exceeded, forcing exit from [mdlTest]work"}));
   EXPECT_EQ(Log().depth(), 1);
   // The entry that was never closed makes the next call of the tag number 1.
-  bool ignored = false;
-  callFailing(0, ignored);
-  auto lines = logLines();
-  EXPECT_EQ(messageOf(lines[lines.size() - 2]), "  Entering [mdlTest]work_1");
+  callFailing(0);
+  EXPECT_EQ(messageOf(logLines().back()).rfind("  Exiting  [mdlTest]work_1 Start: ", 0), 0u);
 }
 
 TEST_F(ProcedureTest, UncountedSpecialCaseNeverReachesTheLimitAndCanLeaveTheCall) {
@@ -77,24 +77,21 @@ TEST_F(ProcedureTest, UncountedSpecialCaseNeverReachesTheLimitAndCanLeaveTheCall
   EXPECT_EQ(p.errorCount(), 0);
 }
 
-TEST_F(ProcedureTest, ForeignExceptionsBecomeErrors) {
-  Procedure p("mdlTest", "foreign", Procedure::Tracing::Off);
-  p.run([&] { p.step(7, [] { throw std::out_of_range("vector index"); }); });
-  EXPECT_EQ(messageOf(logLines().back()), "Err.Number = 51 Err.Description = vector index Line: 7");
-}
-
-TEST_F(ProcedureTest, NestedProcedureForcedOutDoesNotEndItsCaller) {
-  Procedure outer("mdlTest", "outer");
+// A foreign exception becomes an error; a nested call forced out does not end its caller.
+TEST_F(ProcedureTest, ForeignExceptionsAndNestedForcedExitsStayInsideTheirCall) {
+  Procedure outer("mdlTest", "outer", Procedure::Tracing::Off);
   bool callerWentOn = false;
   outer.run([&] {
-    outer.step(1, [&] {
-      bool ignored = false;
-      callFailing(11, ignored);
-    });
-    outer.step(2, [&] { callerWentOn = true; });
+    outer.step(7, [] { throw std::out_of_range("vector index"); });
+    outer.step(8, [&] { callFailing(11); });
+    outer.step(9, [&] { callerWentOn = true; });
   });
   EXPECT_TRUE(callerWentOn);
-  EXPECT_EQ(outer.errorCount(), 0);
+  EXPECT_EQ(outer.errorCount(), 1);
+  auto lines = logLines();
+  EXPECT_NE(std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+              return messageOf(line) == "Err.Number = 51 Err.Description = vector index Line: 7";
+            }), lines.end());
 }
 
 }  // namespace

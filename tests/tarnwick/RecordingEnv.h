@@ -28,6 +28,16 @@ inline platform::TimePoint dayAt(std::chrono::seconds timeOfDay) {
   return platform::TimePoint(sys_days{year{2026} / December / 6}.time_since_epoch() + timeOfDay);
 }
 
+// The CR LF terminated lines of `text`.
+inline std::vector<std::string> crlfSplit(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+    lines.push_back(text.substr(start, end - start));
+  }
+  return lines;
+}
+
 class RecordingEnv : public platform::EnvWrapper {
  public:
   RecordingEnv() : EnvWrapper(platform::Env::Default()) {
@@ -81,15 +91,7 @@ class ProgramTest : public ::testing::Test {
   }
 
   // The lines of the run's log file, without their CR LF.
-  std::vector<std::string> logLines() {
-    std::string bytes = platform::test::readBytes(Log().strLogFile());
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
-      lines.push_back(bytes.substr(start, end - start));
-    }
-    return lines;
-  }
+  std::vector<std::string> logLines() { return crlfSplit(platform::test::readBytes(Log().strLogFile())); }
 
   // The message part of a log line: what follows the 65-character prefix.
   static std::string messageOf(const std::string& line) { return line.size() > 65 ? line.substr(65) : ""; }
