@@ -158,6 +158,18 @@ class NodeOperation {
     p_.leave();
   }
 
+  // The line's serial number and the console line that names it. An add
+  // needs one: it refuses an empty serial number like an invalid value.
+  std::string readSerial(const std::string& consoleLabel, bool required) {
+    std::string serial;
+    p_.step(2, [&] {
+      serial = reader().getValue("serialno");
+      if (required && serial.empty()) refuseValue(serial, "serialno");
+    });
+    p_.step(3, [&] { printLine(consoleLabel + serial); });
+    return serial;
+  }
+
   // Ends the operation with `result`, telling why in the log (Info) and on
   // the console.
   [[noreturn]] void finishWithNotice(int32_t result, const std::string& text) {
@@ -591,14 +603,9 @@ int32_t addNode() {
   NodeOperation op("addNode", 13);
   Procedure& p = op.procedure();
   return op.run([&] {
-    std::string serial;
+    std::string serial = op.readSerial("    Adding Node #", true);
     bool octel = false;
     Recordset rs;
-    p.step(2, [&] {
-      serial = reader().getValue("serialno");
-      if (serial.empty()) op.refuseValue(serial, "serialno");
-    });
-    p.step(3, [&] { printLine("    Adding Node #" + serial); });
     // The check runs inside the add's transaction, so a node added by
     // another run in between cannot slip past it.
     p.step(4, [&] {
@@ -656,11 +663,9 @@ int32_t changeNode() {
   NodeOperation op("changeNode", 12);
   Procedure& p = op.procedure();
   return op.run([&] {
-    std::string serial;
+    std::string serial = op.readSerial("    Changing Node #", false);
     bool octel = false;
     Recordset rs;
-    p.step(2, [&] { serial = reader().getValue("serialno"); });
-    p.step(3, [&] { printLine("    Changing Node #" + serial); });
     p.step(4, [&] {
       connection().beginTrans();
       NodeTables::openNode(rs, serial, LockType::Optimistic);
@@ -696,10 +701,8 @@ int32_t deleteNode() {
   NodeOperation op("deleteNode", 11);
   Procedure& p = op.procedure();
   return op.run([&] {
-    std::string serial;
+    std::string serial = op.readSerial("    Deleting Node #", false);
     Recordset rs;
-    p.step(2, [&] { serial = reader().getValue("serialno"); });
-    p.step(3, [&] { printLine("    Deleting Node #" + serial); });
     p.step(4, [&] {
       NodeTables::openNodeToDelete(rs, serial);
       if (rs.recordCount() == 1) return;
