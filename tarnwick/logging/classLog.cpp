@@ -82,7 +82,7 @@ std::string errorText(int32_t number, const std::string& description) {
 
 }  // namespace
 
-classLog::classLog() {
+classLog::classLog() : programName_(platform::programName()) {
   strLogFile_ = makeLogFileName();
   nVerbosity_ = 2;
   checkSizeOfLogs();
@@ -96,21 +96,31 @@ std::string classLog::makeLogFileName() {
   platform::LocalTime t = platform::toLocalTime(platform::env()->now());
   std::string stamp = std::to_string(t.year) + twoDigits(t.month) + twoDigits(t.day) + "_" + twoDigits(t.hour) +
                       twoDigits(t.minute) + twoDigits(t.second);
-  return platform::joinPath(strLogDir_, platform::programName() + "_" + stamp + ".LOG");
+  return platform::joinPath(strLogDir_, programName_ + "_" + stamp + ".LOG");
 }
 
 void classLog::log(const std::string& strLineToLog, int32_t nLevel, const std::string& strProc) {
-  platform::env()->debugOutput(platform::programName() + ":(" + strProc + ") " + strLineToLog);
+  platform::env()->debugOutput(programName_ + ":(" + strProc + ") " + strLineToLog);
   bool written = nLevel == kVerInfo ? nVerbosity_ == 2 : nLevel == kInfo ? nVerbosity_ >= 2 : true;
   if (written) logToFile(strLineToLog, nLevel, strProc);
 }
 
-std::string classLog::formatLine(const std::string& message, int32_t nLevel, const std::string& strProc) const {
-  platform::LocalTime t = platform::toLocalTime(platform::env()->now());
+// "Hh:Nn:Ss", worked out again only when the second changes.
+const std::string& classLog::timeOfDay() {
+  auto now = std::chrono::time_point_cast<std::chrono::seconds>(platform::env()->now());
+  if (now != timeOfDaySecond_ || timeOfDay_.empty()) {
+    platform::LocalTime t = platform::toLocalTime(now);
+    timeOfDay_ = twoDigits(t.hour) + ":" + twoDigits(t.minute) + ":" + twoDigits(t.second);
+    timeOfDaySecond_ = now;
+  }
+  return timeOfDay_;
+}
+
+std::string classLog::formatLine(const std::string& message, int32_t nLevel, const std::string& strProc) {
   const char* levelName = nLevel >= kInfo && nLevel <= kVerInfo ? kLevelNames[nLevel] : "";
   std::string proc = strProc.empty() ? std::string(20, ' ') : strProc.substr(0, kProcWidth);
-  return twoDigits(t.hour) + ":" + twoDigits(t.minute) + ":" + twoDigits(t.second) + " " +
-         padLeft(levelName, kLevelWidth) + ":(" + padLeft(proc, kProcWidth) + ") " + strIndent_ + message;
+  return timeOfDay() + " " + padLeft(levelName, kLevelWidth) + ":(" + padLeft(proc, kProcWidth) + ") " + strIndent_ +
+         message;
 }
 
 void classLog::openLogFile() {
@@ -121,7 +131,7 @@ void classLog::openLogFile() {
                         "." + std::to_string(platform::versionRevision());
   stream_->writeLine("");
   stream_->writeLine(rule);
-  stream_->writeLine(platform::programName() + " Version: " + version + "   Started: " +
+  stream_->writeLine(programName_ + " Version: " + version + "   Started: " +
                      platform::formatGeneralDateTime(platform::env()->now()));
   stream_->writeLine(rule);
 }

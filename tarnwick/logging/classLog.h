@@ -61,12 +61,14 @@ class classLog {
   void logToFile(const std::string& strLineToLog, int32_t nLevel, const std::string& strProc);
   void writeLogLine(const std::string& line);
   void openLogFile();
-  std::string formatLine(const std::string& message, int32_t nLevel, const std::string& strProc) const;
+  std::string formatLine(const std::string& message, int32_t nLevel, const std::string& strProc);
+  const std::string& timeOfDay();
   std::string makeLogFileName();
   void checkSizeOfLogs();
   void reportFailure(const std::string& tag, int32_t number, const std::string& description);
   void setDepth(int32_t depth);
 
+  const std::string programName_;
   std::string strLogFile_;
   std::string strLogDir_;
   int32_t nVerbosity_ = 2;
@@ -76,6 +78,8 @@ class classLog {
   platform::KeyedTable<float> dictProcStart_;
   bool reportingWriteFailure_ = false;
   bool toldStandardError_ = false;
+  std::chrono::time_point<platform::Clock, std::chrono::seconds> timeOfDaySecond_;
+  std::string timeOfDay_;
 };
 
 // The run's logger, created on first use.
