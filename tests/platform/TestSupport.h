@@ -23,10 +23,7 @@ class TempFolder {
   TempFolder() : root_(fs::temp_directory_path() / ("tarnwick_tests." + std::to_string(std::random_device{}()))) {
     fs::create_directories(root_);
   }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
+  ~TempFolder() { std::error_code ignored; fs::remove_all(root_, ignored); }
 
   std::string path(const std::string& name = "") const { return name.empty() ? root_.string() : (root_ / name).string(); }
 
@@ -66,15 +63,20 @@ class ProgramAt : public EnvWrapper {
   std::string path_;
 };
 
-// The number of the Error that `action` raises, 0 when it raises none.
+// The Error that `action` raises; number 0 when it raises none.
 template <class Action>
-int errorNumberOf(Action&& action) {
+Error errorOf(Action&& action) {
   try {
     action();
   } catch (const Error& e) {
-    return e.number();
+    return e;
   }
-  return 0;
+  return Error(0, "");
+}
+
+template <class Action>
+int errorNumberOf(Action&& action) {
+  return errorOf(action).number();
 }
 
 }  // namespace platform::test

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <thread>
@@ -26,15 +25,11 @@ class ConnectionTest : public ::testing::Test {
  protected:
   ConnectionTest() {
     if (const char* callers = std::getenv("ODBCINI")) callersOdbcIni_ = callers;
-    std::ofstream(folder_.path("odbc.ini")) << "";
+    test::writeBytes(folder_.path("odbc.ini"), "");
     setenv("ODBCINI", folder_.path("odbc.ini").c_str(), 1);
   }
   ~ConnectionTest() override {
-    if (callersOdbcIni_) {
-      setenv("ODBCINI", callersOdbcIni_->c_str(), 1);
-    } else {
-      unsetenv("ODBCINI");
-    }
+    callersOdbcIni_ ? setenv("ODBCINI", callersOdbcIni_->c_str(), 1) : unsetenv("ODBCINI");
   }
 
   void openPelagor(Connection& conn) {
@@ -42,11 +37,15 @@ class ConnectionTest : public ::testing::Test {
     conn.open();
   }
 
-  int64_t nodeCount(Connection& conn) {
+  // The names of the columns of `table`, in order.
+  std::vector<std::string> columnsOf(Connection& conn, const std::string& table) {
     Recordset rs;
-    rs.open("SELECT * FROM Node", conn, CursorType::Static, LockType::ReadOnly);
-    return rs.recordCount();
+    rs.open("SELECT * FROM " + table, conn, CursorType::Static, LockType::ReadOnly);
+    std::vector<std::string> names{std::to_string(rs.recordCount())};
+    for (int i = 0; i < rs.fieldCount(); ++i) names.push_back(rs.fieldName(i));
+    return names;
   }
+  std::string nodeCount(Connection& conn) { return columnsOf(conn, "Node").front(); }
 
   std::optional<std::string> callersOdbcIni_;
   test::TempFolder folder_;
@@ -62,29 +61,23 @@ TEST_F(ConnectionTest, CreatesTheMissingDatabaseBesideTheProgramWithItsTablesAnd
     EXPECT_EQ(conn.engine(), "sqlite3");
     EXPECT_TRUE(exists(databaseFile_));
     const std::map<std::string, std::vector<std::string>> tables{
-        {"Node", {"SerialNo", "Name", "ServerType", "DefaultCodec"}},
-        {"OctelNode", {"SerialNo", "PhoneNo", "Ext", "DialingSequence"}},
-        {"VPIMNode", {"SerialNo", "DomainName", "ProxyDomain"}},
-        {"DeliveryWindow", {"WindowID", "MessageType", "SerialNo", "BeginTime", "EndTime", "Interval"}},
-        {"Directory", {"SerialNo", "Extension", "Name"}},
+        {"Node", {"0", "SerialNo", "Name", "ServerType", "DefaultCodec"}},
+        {"OctelNode", {"0", "SerialNo", "PhoneNo", "Ext", "DialingSequence"}},
+        {"VPIMNode", {"0", "SerialNo", "DomainName", "ProxyDomain"}},
+        {"DeliveryWindow", {"0", "WindowID", "MessageType", "SerialNo", "BeginTime", "EndTime", "Interval"}},
+        {"Directory", {"0", "SerialNo", "Extension", "Name"}},
     };
-    for (const auto& [table, columns] : tables) {
-      Recordset rs;
-      rs.open("SELECT * FROM " + table, conn, CursorType::Static, LockType::ReadOnly);
-      std::vector<std::string> names;
-      for (int i = 0; i < rs.fieldCount(); ++i) names.push_back(rs.fieldName(i));
-      EXPECT_EQ(names, columns);
-    }
+    for (const auto& [table, columns] : tables) EXPECT_EQ(columnsOf(conn, table), columns);
     conn.execute("INSERT INTO Node (SerialNo, Name, ServerType) VALUES (?, ?, ?)",
                  {std::string("0001"), std::string("Kept"), int16_t{1}});
   }
   Connection conn;
   openPelagor(conn);
-  EXPECT_EQ(nodeCount(conn), 1);
+  EXPECT_EQ(nodeCount(conn), "1");
 }
 
 TEST_F(ConnectionTest, AnOdbcDataSourceOfThatNameWinsOverTheFile) {
-  std::ofstream(folder_.path("odbc.ini")) << "[PELAGOR]\nDriver=" << folder_.path("no-such-driver.so") << "\n";
+  test::writeBytes(folder_.path("odbc.ini"), "[PELAGOR]\nDriver=" + folder_.path("no-such-driver.so") + "\n");
   Connection conn;
   EXPECT_EQ(errorNumberOf([&] { openPelagor(conn); }), kDatabase);
   EXPECT_FALSE(conn.isOpen());
@@ -106,7 +99,7 @@ TEST_F(ConnectionTest, OpenFailuresAndTransactionsThatDoNotNest) {
   conn.execute("INSERT INTO Node (SerialNo, ServerType) VALUES ('1', 1)");
   conn.rollbackTrans();
   EXPECT_FALSE(conn.inTransaction());
-  EXPECT_EQ(nodeCount(conn), 0);
+  EXPECT_EQ(nodeCount(conn), "0");
 }
 
 TEST_F(ConnectionTest, ASecondWriterWaitsForTheFirstInsteadOfFailing) {
@@ -116,14 +109,11 @@ TEST_F(ConnectionTest, ASecondWriterWaitsForTheFirstInsteadOfFailing) {
   openPelagor(second);
   first.beginTrans();
   first.execute("INSERT INTO Node (SerialNo, ServerType) VALUES ('1', 1)");
-  std::thread finisher([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    first.commitTrans();
-  });
+  std::thread finisher([&] { std::this_thread::sleep_for(std::chrono::milliseconds(300)), first.commitTrans(); });
   const int failure = errorNumberOf([&] { second.execute("INSERT INTO Node (SerialNo, ServerType) VALUES ('2', 1)"); });
   finisher.join();
   EXPECT_EQ(failure, 0);
-  EXPECT_EQ(nodeCount(second), 2);
+  EXPECT_EQ(nodeCount(second), "2");
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
-// Record sets on a real database: a fresh SQLite file per test and, when the
-// environment variable TARNWICK_TEST_ODBC_DSN names an ODBC data source whose
-// tables were created from schema/pelagor.sql, that database as well.
+// The statement text helpers, then record sets on a real database: a fresh
+// SQLite file per test and, when the environment variable TARNWICK_TEST_ODBC_DSN
+// names an ODBC data source whose tables were created from schema/pelagor.sql,
+// that database as well.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "TestSupport.h"
 #include "platform/Database.h"
+#include "platform/DbSchema.h"
 #include "platform/DbSql.h"
 
 namespace platform::db {
@@ -23,6 +26,31 @@ constexpr auto kReadOnly = LockType::ReadOnly;
 constexpr auto kOptimistic = LockType::Optimistic;
 constexpr auto kBatch = LockType::BatchOptimistic;
 
+TEST(DbSqlTest, DeleteStarLosesItsStarAndMarkersOutsideQuotedTextAreNumbered) {
+  EXPECT_EQ(sql::withoutDeleteStar("  Delete  *From OctelNode"), "DELETE FROM OctelNode");
+  EXPECT_EQ(sql::withoutDeleteStar("DELETE *FROMX"), "DELETE *FROMX");
+  const std::pair<std::string, std::string> cases[] = {
+      {"INSERT INTO Node (SerialNo, Name) VALUES (?, ?)", "INSERT INTO Node (SerialNo, Name) VALUES (:p1, :p2)"},
+      {"UPDATE Node SET Name = ? WHERE SerialNo = '?' AND Name = 'it''s ?' AND \"odd?\"=?",
+       "UPDATE Node SET Name = :p1 WHERE SerialNo = '?' AND Name = 'it''s ?' AND \"odd?\"=:p2"},
+  };
+  for (const auto& [statement, expected] : cases) EXPECT_EQ(sql::withNamedMarkers(statement), expected) << statement;
+}
+
+TEST(DbSqlTest, FindCriteriaAreOneColumnEqualToOneValue) {
+  EXPECT_EQ(sql::parseCriterion(" Name='O''Brien;--' ")->value, Value(std::string("O'Brien;--")));
+  for (const char* bad : {"MessageType = ", "= 1", "Name = 'open", "A = 1 OR 1 = 1"}) EXPECT_FALSE(sql::parseCriterion(bad)) << bad;
+  EXPECT_FALSE(sql::matchesCriterion(std::string("30x"), 30.0));
+  EXPECT_FALSE(sql::matchesCriterion(std::string("8:30"), std::string("08:30")));
+}
+
+TEST(DbSqlTest, TheBuiltInSchemaIsTheShippedFileSplitOutsideQuotesAndComments) {
+  EXPECT_EQ(schemaScript(), test::readBytes(PELAGOR_SCHEMA_FILE));
+  EXPECT_EQ(sql::splitScript("-- a; comment\nCREATE TABLE a (x VARCHAR(3) DEFAULT ';'); ;\n"
+                        "INSERT INTO a VALUES ('--;') -- trailing; note\n"),
+            (std::vector<std::string>{"CREATE TABLE a (x VARCHAR(3) DEFAULT ';')", "INSERT INTO a VALUES ('--;')"}));
+}
+
 const std::string kSqlite = "sqlite";
 
 std::vector<std::string> engines() {
@@ -32,6 +60,10 @@ std::vector<std::string> engines() {
 }
 
 Value text(const char* s) { return Value(std::string(s)); }
+
+void setFields(Recordset& rs, std::initializer_list<std::pair<const char*, Value>> fields) {
+  for (const auto& [name, value] : fields) rs.setField(name, value);
+}
 
 class RecordsetTest : public ::testing::TestWithParam<std::string> {
  protected:
@@ -62,8 +94,7 @@ class RecordsetTest : public ::testing::TestWithParam<std::string> {
     const Texts begins{"12:00AM", "8:30", "9:00 am"};
     for (int16_t k = 0; k < 3; ++k) {
       conn_.execute("INSERT INTO DeliveryWindow (WindowID, MessageType, SerialNo, BeginTime, EndTime) "
-                    "VALUES (?, ?, ?, ?, ?)",
-                    {k, k, serial, begins[k], std::string("11:59PM")});
+                    "VALUES (?, ?, ?, ?, ?)", {k, k, serial, begins[k], std::string("11:59PM")});
     }
   }
 
@@ -89,41 +120,31 @@ class RecordsetTest : public ::testing::TestWithParam<std::string> {
 INSTANTIATE_TEST_SUITE_P(Engines, RecordsetTest, ::testing::ValuesIn(engines()),
                          [](const auto& info) { return info.param; });
 
-TEST_P(RecordsetTest, StaticRecordCountIsExactAndNoRowMeansNoCurrentRecord) {
+TEST_P(RecordsetTest, StaticRecordCountIsExactFieldsAreFoundInAnyCaseAndNoRowMeansNoCurrentRecord) {
   addNode("1001", "North", 1);
   addNode("1002", "South", 2);
   addNode("01003", "East", 1);
-  EXPECT_EQ(countOf("SELECT * FROM Node"), 3);
-  EXPECT_EQ(countOf("SELECT * FROM Node WHERE ServerType = 1"), 2);
-
   Recordset rs;
   EXPECT_EQ(errorNumberOf([&] { rs.eof(); }), err::kObjectClosed);
+  rs.open("SELECT * FROM Node WHERE ServerType = 1 ORDER BY SerialNo", conn_, kStatic, kReadOnly);
+  EXPECT_EQ(rs.recordCount(), 2);
+  rs.moveNext();
+  EXPECT_EQ((std::vector<Value>{rs.field("serialno"), rs.field("NAME"), rs.field("ServerType"), rs.field("defaultCodec")}),
+            (std::vector<Value>{text("1001"), text("North"), int32_t{1}, Value()}));
+  ASSERT_EQ(rs.fieldCount(), 4);
+  EXPECT_TRUE(sql::equalsIgnoreCase(rs.fieldName(3), "DefaultCodec"));
+  EXPECT_EQ(errorNumberOf([&] { rs.field("Serial"); }), err::kItemNotFound);
   rs.open("SELECT * FROM Node WHERE SerialNo = '1003'", conn_, kStatic, kReadOnly);
   EXPECT_TRUE(rs.bof() && rs.eof());
   EXPECT_EQ(errorNumberOf([&] { rs.field("Name"); }), err::kNoCurrentRecord);
 }
 
-TEST_P(RecordsetTest, FieldsAreFoundByNameInAnyCase) {
-  addNode("1001", "North", 1);
-  Recordset rs;
-  rs.open("SELECT * FROM Node WHERE SerialNo = '1001'", conn_, kStatic, kReadOnly);
-  EXPECT_EQ(rs.field("serialno"), text("1001"));
-  EXPECT_EQ(rs.field("NAME"), text("North"));
-  EXPECT_EQ(rs.field("ServerType"), Value(int32_t{1}));
-  EXPECT_TRUE(isNull(rs.field("defaultCodec")));
-  ASSERT_EQ(rs.fieldCount(), 4);
-  EXPECT_TRUE(sql::equalsIgnoreCase(rs.fieldName(3), "DefaultCodec"));
-  EXPECT_EQ(errorNumberOf([&] { rs.field("Serial"); }), err::kItemNotFound);
-  rs.moveNext();
-  EXPECT_TRUE(rs.eof());
-}
-
-TEST_P(RecordsetTest, FindSearchesForwardFromTheCurrentRow) {
+TEST_P(RecordsetTest, FindSearchesForwardFromTheCurrentRowAndDeleteStarRemovesOneSerialNumber) {
   addWindows("1001");
+  addWindows("1002");
   Recordset rs;
   rs.open("SELECT * FROM DeliveryWindow WHERE SerialNo = '1001' ORDER BY MessageType", conn_, kStatic, kBatch);
   rs.find("MessageType = 1");
-  ASSERT_FALSE(rs.eof());
   EXPECT_EQ(rs.field("BeginTime"), text("8:30"));
   rs.find("MessageType = 0");
   EXPECT_TRUE(rs.eof());
@@ -131,9 +152,11 @@ TEST_P(RecordsetTest, FindSearchesForwardFromTheCurrentRow) {
   rs.find("BeginTime = '9:00 am'");
   ASSERT_FALSE(rs.eof());
   EXPECT_EQ(rs.field("WindowID"), Value(int32_t{2}));
-  rs.moveFirst();
   EXPECT_EQ(errorNumberOf([&] { rs.find("MessageType > 1"); }), err::kBadArguments);
   EXPECT_EQ(errorNumberOf([&] { rs.find("Kind = 1"); }), err::kItemNotFound);
+  rs.open("delete * from DeliveryWindow WHERE SerialNo = '1001'", conn_, kStatic, kBatch);
+  EXPECT_FALSE(rs.isOpen());
+  EXPECT_EQ(columnOf("SELECT * FROM DeliveryWindow", "SerialNo"), (Texts{"1002", "1002", "1002"}));
 }
 
 TEST_P(RecordsetTest, AddNewAndUpdateInsertRowsAndASecondAddNewWritesTheFirst) {
@@ -141,55 +164,38 @@ TEST_P(RecordsetTest, AddNewAndUpdateInsertRowsAndASecondAddNewWritesTheFirst) {
   Recordset rs;
   rs.open("SELECT * FROM Node", conn_, kStatic, kOptimistic);
   rs.addNew();
-  rs.setField("SerialNo", text("0042"));
-  rs.setField("name", text("Harbour"));
-  rs.setField("ServerType", int16_t{2});
-  rs.setField("DefaultCodec", int16_t{307});
+  setFields(rs, {{"SerialNo", text("0042")}, {"name", text("Harbour")}, {"ServerType", int16_t{2}}, {"DefaultCodec", int16_t{307}}});
   rs.addNew();
-  rs.setField("SerialNo", text("1003"));
-  rs.setField("ServerType", int16_t{1});
+  setFields(rs, {{"SerialNo", text("1003")}, {"ServerType", int16_t{1}}});
   EXPECT_EQ(rs.recordCount(), 3);  // two in the table, one not written yet
   EXPECT_EQ(errorNumberOf([&] { rs.setField("Kind", int16_t{1}); }), err::kItemNotFound);
   rs.update();
-  EXPECT_EQ(columnOf("SELECT * FROM Node ORDER BY SerialNo", "SerialNo"), (Texts{"0042", "1001", "1003"}));
   EXPECT_EQ(columnOf("SELECT * FROM Node ORDER BY SerialNo", "Name"), (Texts{"Harbour", "North", ""}));
   EXPECT_EQ(columnOf("SELECT * FROM Node ORDER BY SerialNo", "DefaultCodec"), (Texts{"307", "", ""}));
 }
 
 TEST_P(RecordsetTest, WindowBatchRolledBackLeavesNothingAndCommittedGetsTheDefaultInterval) {
-  auto addWindowBatch = [&](const std::string& serial, bool commit) {
+  for (bool commit : {false, true}) {
     conn_.beginTrans();
     Recordset rs;
     rs.open("SELECT * FROM DeliveryWindow", conn_, kStatic, kBatch);
     for (int16_t k = 0; k < 3; ++k) {
       rs.addNew();
-      rs.setField("WindowID", k);
-      rs.setField("MessageType", k);
-      rs.setField("SerialNo", serial);
-      rs.setField("BeginTime", text("12:00AM"));
-      rs.setField("EndTime", text("11:59PM"));
+      setFields(rs, {{"WindowID", k}, {"MessageType", k}, {"SerialNo", text("2001")}, {"BeginTime", text("12:00AM")},
+                     {"EndTime", text("11:59PM")}});
       if (k == 1) rs.setField("Interval", text("240"));
     }
     rs.update();
-    EXPECT_EQ(countOf("SELECT * FROM DeliveryWindow WHERE SerialNo = '" + serial + "'"), 0);  // waits for the batch
+    EXPECT_EQ(countOf("SELECT * FROM DeliveryWindow"), 0);  // waits for the batch
     rs.updateBatch();
     commit ? conn_.commitTrans() : conn_.rollbackTrans();
-  };
-  addWindowBatch("2001", false);
-  EXPECT_EQ(countOf("SELECT * FROM DeliveryWindow"), 0);
-  addWindowBatch("2002", true);
+    EXPECT_EQ(countOf("SELECT * FROM DeliveryWindow"), commit ? 3 : 0);
+  }
   EXPECT_EQ(columnOf("SELECT * FROM DeliveryWindow ORDER BY MessageType", "Interval"), (Texts{"30", "240", "30"}));
 }
 
-TEST_P(RecordsetTest, DeleteStarRemovesTheRowsOfOneSerialNumber) {
-  addWindows("1001");
-  addWindows("1002");
-  Recordset rs;
-  rs.open("delete * from DeliveryWindow WHERE SerialNo = '1001'", conn_, kStatic, kBatch);
-  EXPECT_FALSE(rs.isOpen());
-  EXPECT_EQ(columnOf("SELECT * FROM DeliveryWindow", "SerialNo"), (Texts{"1002", "1002", "1002"}));
-}
-
+// An update finds its row by the values read: it fails when that row changed
+// or went away underneath, or when it is one of two identical rows.
 TEST_P(RecordsetTest, UpdateChangesOnlyTheRowThatWasRead) {
   addNode("1001", "North", 1);
   addNode("1002", "North", 1);
@@ -200,43 +206,33 @@ TEST_P(RecordsetTest, UpdateChangesOnlyTheRowThatWasRead) {
   rs.setField("Name", text("Far North"));  // located by the values just written
   rs.update();
   EXPECT_EQ(columnOf("SELECT * FROM Node ORDER BY SerialNo", "Name"), (Texts{"Far North", "North"}));
-
-  for (int i = 0; i < 2; ++i) conn_.execute("INSERT INTO Directory (SerialNo, Name) VALUES (?, ?)", {text("9"), text("Twin")});
+  for (int i = 0; i < 2; ++i) conn_.execute("INSERT INTO Directory (SerialNo, Name) VALUES ('9', 'Twin')");
   rs.open("SELECT * FROM Directory", conn_, kStatic, kOptimistic);
   rs.setField("Name", text("Changed"));
-  EXPECT_EQ(errorNumberOf([&] { rs.update(); }), kDatabase);  // one of two identical rows
+  EXPECT_EQ(errorNumberOf([&] { rs.update(); }), kDatabase);
   EXPECT_EQ(columnOf("SELECT * FROM Directory", "Name"), (Texts{"Twin", "Twin"}));
-}
 
-TEST_P(RecordsetTest, UpdateOfARowChangedOrRemovedUnderneathFails) {
-  addNode("1001", "North", 1);
   Connection other;
   openConnection(other);
-  const std::string changeTheirs = "UPDATE Node SET Name = 'Theirs' WHERE SerialNo = '1001'";
-  const std::string removeIt = "DELETE FROM Node WHERE SerialNo = '1001'";
-  for (const std::string& change : {changeTheirs, removeIt}) {
-    Recordset rs;
+  for (const char* change : {"UPDATE Node SET Name = 'Theirs'", "DELETE FROM Node"}) {
     rs.open("SELECT * FROM Node WHERE SerialNo = '1001'", conn_, kStatic, kOptimistic);
     EXPECT_EQ(rs.recordCount(), 1);
     other.execute(change);
     rs.setField("Name", text("Mine"));
     EXPECT_EQ(errorNumberOf([&] { rs.update(); }), kDatabase) << change;
-    EXPECT_EQ(columnOf("SELECT * FROM Node", "Name"), change == removeIt ? Texts{} : Texts{"Theirs"});
+    EXPECT_EQ(columnOf("SELECT * FROM Node", "Name"), change[0] == 'D' ? Texts{} : (Texts{"Theirs", "Theirs"})) << change;
   }
 }
 
 TEST_P(RecordsetTest, BatchWithOneStaleRowWritesNoneAndKeepsTheCallersWork) {
   addWindows("1001");
   Recordset rs;
-  rs.open("SELECT * FROM DeliveryWindow WHERE SerialNo = '1001'", conn_, kStatic, kBatch);
+  rs.open("SELECT * FROM DeliveryWindow", conn_, kStatic, kBatch);
   for (; !rs.eof(); rs.moveNext()) rs.setField("EndTime", text("5:00PM"));
   conn_.execute("DELETE FROM DeliveryWindow WHERE MessageType = 2");
   // Over ODBC the caller's roll-back undoes a failed batch, so only SQLite runs it inside the caller's work.
   const bool insideCallersWork = GetParam() == kSqlite;
-  if (insideCallersWork) {
-    conn_.beginTrans();
-    addNode("3001", "Kept", 1);
-  }
+  if (insideCallersWork) conn_.beginTrans(), addNode("3001", "Kept", 1);
   EXPECT_EQ(errorNumberOf([&] { rs.updateBatch(); }), kDatabase);
   if (insideCallersWork) conn_.commitTrans();
   EXPECT_EQ(columnOf("SELECT * FROM DeliveryWindow", "EndTime"), (Texts{"11:59PM", "11:59PM"}));
@@ -247,21 +243,16 @@ TEST_P(RecordsetTest, BatchWithOneStaleRowWritesNoneAndKeepsTheCallersWork) {
 // database Error carrying the engine's own message, on one line.
 TEST_P(RecordsetTest, ASecondNodeOfOneSerialNumberIsRefusedWithTheEnginesMessage) {
   addNode("1001", "North", 1);
-  try {
-    Recordset rs;
-    rs.open("SELECT * FROM Node", conn_, kStatic, kOptimistic);
-    rs.addNew();
-    rs.setField("SerialNo", text("1001"));
-    rs.setField("ServerType", int16_t{2});
-    rs.update();
-    ADD_FAILURE() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number(), kDatabase);
-    std::string message = e.description();
-    std::transform(message.begin(), message.end(), message.begin(), [](unsigned char c) { return std::tolower(c); });
-    EXPECT_NE(message.find("unique"), std::string::npos) << e.description();
-    EXPECT_EQ(message.find_first_of("\r\n"), std::string::npos) << e.description();
-  }
+  Recordset rs;
+  rs.open("SELECT * FROM Node", conn_, kStatic, kOptimistic);
+  rs.addNew();
+  setFields(rs, {{"SerialNo", text("1001")}, {"ServerType", int16_t{2}}});
+  const Error refused = test::errorOf([&] { rs.update(); });
+  EXPECT_EQ(refused.number(), kDatabase);
+  std::string message = refused.description();
+  std::transform(message.begin(), message.end(), message.begin(), [](unsigned char c) { return std::tolower(c); });
+  EXPECT_NE(message.find("unique"), std::string::npos) << message;
+  EXPECT_EQ(message.find_first_of("\r\n"), std::string::npos) << message;
   EXPECT_EQ(columnOf("SELECT * FROM Node", "Name"), Texts{"North"});
 }
 
@@ -270,13 +261,9 @@ TEST_P(RecordsetTest, ValuesReachTheEngineVerbatim) {
   Recordset rs;
   rs.open("SELECT * FROM Node", conn_, kStatic, kOptimistic);
   rs.addNew();
-  rs.setField("SerialNo", text("1"));
-  rs.setField("Name", name);
-  rs.setField("ServerType", int16_t{2});
+  setFields(rs, {{"SerialNo", text("1")}, {"Name", name}, {"ServerType", int16_t{2}}});
   rs.update();
-  rs.open("SELECT * FROM Node WHERE Name = '" + quoteLiteral(name) + "'", conn_, kStatic, kReadOnly);
-  ASSERT_EQ(rs.recordCount(), 1);
-  EXPECT_EQ(rs.field("Name"), Value(name));
+  EXPECT_EQ(columnOf("SELECT * FROM Node WHERE Name = '" + quoteLiteral(name) + "'", "Name"), Texts{name});
 }
 
 TEST_P(RecordsetTest, ForwardOnlyCursorStreamsRowsAndOnlyOneTableCanBeWritten) {
@@ -286,7 +273,6 @@ TEST_P(RecordsetTest, ForwardOnlyCursorStreamsRowsAndOnlyOneTableCanBeWritten) {
   Recordset rs;
   rs.open("SELECT Name FROM Node WHERE ServerType = ? ORDER BY SerialNo", conn_, kForward, kReadOnly, {int32_t{1}});
   EXPECT_EQ(rs.recordCount(), -1);
-  EXPECT_EQ(rs.field("name"), text("A"));
   rs.moveNext();
   EXPECT_EQ(rs.field("name"), text("C"));
   EXPECT_EQ(errorNumberOf([&] { rs.moveFirst(); }), kDatabase);
