@@ -15,30 +15,21 @@ Lines valuesOf(const Cells& cells) {
   return values;
 }
 
-Cells withMore(Cells cells, const Cells& more) {
+// A line accepted by every rule, with the cells of `more` replaced.
+Cells line(const NodeLine& node, const Cells& more) {
+  Cells cells;
+  for (size_t i = 0; i < kColumns.size(); ++i) cells[kColumns[i]] = node.values()[i];
   for (auto& [column, value] : more) cells[column] = value;
   return cells;
 }
-
 Cells octel(const std::string& action, const std::string& serial, const Cells& more = {}) {
-  return withMore({{"NodeType", "O"}, {"Action", action}, {"SerialNo", serial}, {"Name", "North"},
-                   {"PhoneNo", "5551234"}, {"Extension", "22"}, {"DialSequence", "9P"}, {"NormalBeginTime", "08:30"},
-                   {"NormalEndTime", "5:00 pm"}, {"NormalInterval", "15"}, {"UrgentBeginTime", "7:00AM"},
-                   {"UrgentEndTime", "23:00"}, {"UrgentInterval", "5"}, {"AdministrationInterval", "240"}},
-                  more);
+  return line(octelLine(action, serial, "North"), more);
 }
-
 Cells veltro(const std::string& action, const std::string& serial, const Cells& more = {}) {
-  return withMore({{"NodeType", "V"}, {"Action", action}, {"SerialNo", serial}, {"Name", "South"},
-                   {"VeltroServerName", "vmsrv1"}, {"VeltroSMTPSuffix", "maildomain"}, {"Codec", "G711"}},
-                  more);
+  return line(veltroLine(action, serial, "South"), more);
 }
-
 std::string resultLine(const Cells& cells, const std::string& outcome, const std::string& details = "") {
-  Lines values = valuesOf(cells);
-  values.push_back(outcome);
-  values.push_back(details);
-  return quotedLine(values);
+  return e2e::resultLine(valuesOf(cells), outcome, details);
 }
 
 const std::string kNotFound = "Node with this serial number not found in Node Table";
@@ -58,11 +49,7 @@ class ImportTest : public ::testing::Test {
     return folder.run({"/i:nodes.csv"});
   }
 
-  // The result lines after the header.
-  Lines results() {
-    Lines lines = crlfLines(readBytes(folder.path("nodes.out.csv")));
-    return Lines(lines.begin() + 1, lines.end());
-  }
+  Lines results() { return resultLines(folder.path("nodes.out.csv")); }
 
   // Name, ServerType and DefaultCodec of the node; empty when there is none.
   Row node(const std::string& serial) {

@@ -37,18 +37,21 @@ void ProgramFolder::lockForUnprivilegedRun(const std::string& lockedFile) const 
 }
 
 RunResult ProgramFolder::runUnprivileged(const std::vector<std::string>& args) const {
-  std::string launcher = "if [ \"$(id -u)\" = 0 ]; then set -- setpriv --reuid=nobody --regid=nogroup --clear-groups; "
-                         "else set --; fi; \"$@\" " + shellQuoted(program());
-  return startCommand(launcher, args, "").wait();
+  std::string asNobody =
+      "$(if [ \"$(id -u)\" = 0 ]; then echo setpriv --reuid=nobody --regid=nogroup --clear-groups; fi) ";
+  return startCommand(asNobody + shellQuoted(program()), args, "").wait();
 }
 
 // The shell runs the program with its output caught in files beside the
-// folder, then records the exit status; its own output pipe stays empty.
+// folder, then records the exit status; its own output pipe stays empty. A
+// small shell in between records the program's process id and becomes it.
 StartedRun ProgramFolder::startCommand(const std::string& launcher, const std::vector<std::string>& args,
                                        const std::string& workingDir) const {
-  std::string command = "cd " + shellQuoted(workingDir.empty() ? path() : workingDir) + " && " + launcher;
-  for (const auto& arg : args) command += " " + shellQuoted(arg);
   std::string scratch = folder_.path() + "." + std::to_string(++runsStarted_) + ".";
+  std::string command = "cd " + shellQuoted(workingDir.empty() ? path() : workingDir) +
+                        " && sh -c 'echo $$ >\"$0.new\" && mv \"$0.new\" \"$0\" && exec \"$@\"' " +
+                        shellQuoted(scratch + "pid") + " " + launcher;
+  for (const auto& arg : args) command += " " + shellQuoted(arg);
   command += " >" + shellQuoted(scratch + "out") + " 2>" + shellQuoted(scratch + "err") + " </dev/null; echo $? >" +
              shellQuoted(scratch + "status");
   FILE* shell = popen(command.c_str(), "r");
@@ -67,26 +70,14 @@ RunResult StartedRun::wait() {
   if (!shell_) return {};
   EXPECT_EQ(pclose(std::exchange(shell_, nullptr)), 0) << "the shell around the run failed";
   RunResult result{std::stoi(readBytes(scratch_ + "status")), readBytes(scratch_ + "out"), readBytes(scratch_ + "err")};
-  for (const char* name : {"out", "err", "status"}) fs::remove(scratch_ + name);
+  for (const char* name : {"out", "err", "status", "pid"}) fs::remove(scratch_ + name);
   return result;
 }
 
-// A small shell records its own process id and then becomes the program.
-SignallableRun ProgramFolder::startSignallable(const std::vector<std::string>& args) const {
-  std::string pidFile = folder_.path() + ".pid";
-  fs::remove(pidFile);
-  std::string launcher = "sh -c 'echo $$ >\"$0.new\" && mv \"$0.new\" \"$0\" && exec \"$@\"' " +
-                         shellQuoted(pidFile) + " " + shellQuoted(program());
-  SignallableRun started{startCommand(launcher, args, ""), ""};
-  EXPECT_TRUE(waitUntil([&] { return fs::exists(pidFile); })) << "the program did not start";
-  started.pid = readBytes(pidFile);
-  while (!started.pid.empty() && started.pid.back() == '\n') started.pid.pop_back();
-  fs::remove(pidFile);
-  return started;
-}
-
-void SignallableRun::signal(const std::string& name) const {
-  std::string command = "kill -" + name + " " + pid + " 2>/dev/null";
+void StartedRun::signal(const std::string& name) {
+  EXPECT_TRUE(waitUntil([&] { return fs::exists(scratch_ + "pid"); })) << "the program did not start";
+  std::string pid = readBytes(scratch_ + "pid");
+  std::string command = "kill -" + name + " " + pid.substr(0, pid.find('\n')) + " 2>/dev/null";
   (void)std::system(command.c_str());  // a program that has ended already needs no signal
 }
 
@@ -102,17 +93,6 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 std::string ProgramFolder::logText() const {
   EXPECT_EQ(std::distance(fs::directory_iterator(path("LOGS")), fs::directory_iterator()), 1);
   return allLogs(*this);
-}
-
-const Lines kColumns = {
-    "NodeType", "Action", "SerialNo", "Name", "VeltroServerName", "VeltroSMTPSuffix", "Codec", "PhoneNo",
-    "Extension", "DialSequence", "NormalBeginTime", "NormalEndTime", "NormalInterval", "UrgentBeginTime",
-    "UrgentEndTime", "UrgentInterval", "AdministrationBeginTime", "AdministrationEndTime", "AdministrationInterval"};
-
-std::string quotedLine(const Lines& values) {
-  std::string line;
-  for (const auto& value : values) line += (line.empty() ? "\"" : ",\"") + value + "\"";
-  return line;
 }
 
 std::string allLogs(const ProgramFolder& folder) {
@@ -152,12 +132,12 @@ void NodeDatabase::clear() {
 
 void NodeDatabase::addOctel(const std::string& serial, const std::string& name, bool withWindows) {
   execute("INSERT INTO Node (SerialNo, Name, ServerType) VALUES (?, ?, 1)", {serial, name});
-  execute("INSERT INTO OctelNode (SerialNo, PhoneNo, Ext, DialingSequence) VALUES (?, '5551234', '22', 'N')",
-          {serial});
+  execute("INSERT INTO OctelNode (SerialNo, PhoneNo, Ext, DialingSequence) VALUES (?, '5551234', '22', 'N')", {serial});
   for (int16_t type = 0; withWindows && type < 3; ++type) {
-    execute("INSERT INTO DeliveryWindow (WindowID, MessageType, SerialNo, BeginTime, EndTime, Interval) "
-            "VALUES (?, ?, ?, '12:00AM', '11:59PM', '30')",
-            {type, type, serial});
+    execute(
+        "INSERT INTO DeliveryWindow (WindowID, MessageType, SerialNo, BeginTime, EndTime, Interval) "
+        "VALUES (?, ?, ?, '12:00AM', '11:59PM', '30')",
+        {type, type, serial});
   }
 }
 
@@ -181,6 +161,56 @@ Lines crlfLines(const std::string& text) {
   }
   EXPECT_EQ(start, text.size()) << "text does not end in CR LF";
   return lines;
+}
+
+Lines resultLines(const std::string& path) {
+  std::string text = readBytes(path);
+  size_t end = text.rfind("\r\n");
+  Lines lines = crlfLines(text.substr(0, end == std::string::npos ? 0 : end + 2));
+  if (!lines.empty()) lines.erase(lines.begin());
+  return lines;
+}
+
+std::map<std::string, std::string> storedNodes(NodeDatabase& db) {
+  std::map<std::string, std::string> nodes;
+  for (const auto& row : db.rows("SELECT Node.SerialNo, Name, DomainName, ProxyDomain FROM Node "
+                                 "LEFT JOIN VPIMNode ON Node.SerialNo = VPIMNode.SerialNo")) {
+    nodes[row[0]] = row[1] + "|" + row[2] + "|" + row[3];
+  }
+  return nodes;
+}
+
+std::string storedAs(const NodeLine& line) {
+  return line.name + "|" + (line.nodeType == "V" ? line.serverName + "|" + line.smtpSuffix : "|");
+}
+
+namespace {
+
+// How many rows of `table` (with `condition`) belong to the node n.
+std::string rowsOf(const std::string& table, const std::string& condition = "") {
+  return "(SELECT COUNT(*) FROM " + table + " k WHERE k.SerialNo = n.SerialNo" + condition + ")";
+}
+
+// `octel` for an Octel node n, `veltro` for a Veltro one.
+std::string byKind(int octel, int veltro) {
+  return "(CASE WHEN n.ServerType = 1 THEN " + std::to_string(octel) + " ELSE " + std::to_string(veltro) + " END)";
+}
+
+std::string withoutNode(const std::string& table) {
+  return " UNION ALL SELECT SerialNo FROM " + table + " WHERE SerialNo NOT IN (SELECT SerialNo FROM Node)";
+}
+
+}  // namespace
+
+std::vector<Row> brokenNodes(NodeDatabase& db) {
+  std::string notWhole = "n.ServerType NOT IN (1, 2) OR " + rowsOf("OctelNode") + " <> " + byKind(1, 0) + " OR " +
+                         rowsOf("VPIMNode") + " <> " + byKind(0, 1) + " OR " + rowsOf("DeliveryWindow") + " <> " +
+                         byKind(3, 0);
+  for (const char* type : {"0", "1", "2"}) {
+    notWhole += " OR " + rowsOf("DeliveryWindow", std::string(" AND MessageType = ") + type) + " <> " + byKind(1, 0);
+  }
+  return db.rows("SELECT n.SerialNo FROM Node n WHERE " + notWhole + withoutNode("OctelNode") +
+                 withoutNode("VPIMNode") + withoutNode("DeliveryWindow"));
 }
 
 Lines logLinesWithoutTime(const std::string& logText) {

@@ -1,7 +1,5 @@
-// End-to-end support: a fresh program folder holding copies of the built
-// program and library, runs of the program as a user would start it, and a
-// look at the node database it used (the embedded file, or the server when
-// the DSN "Pelagor" is defined).
+// End-to-end support: the built program and library copied into a fresh
+// folder, runs of it as a user starts them, and the node database it used.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,10 +7,12 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "NodeInput.h"
 #include "platform/Database.h"
 #include "platform/Env.h"
 #include "platform/TestSupport.h"
@@ -23,7 +23,6 @@ namespace fs = platform::test::fs;
 using platform::test::readBytes;
 using platform::test::writeBytes;
 using Row = std::vector<std::string>;
-using Lines = std::vector<std::string>;
 
 struct RunResult {
   int status = -1;
@@ -40,19 +39,13 @@ class StartedRun {
 
   // Waits for the run to end; its exit status and output.
   RunResult wait();
+  // Sends the signal named `name` ("KILL", "STOP", "CONT") to the program;
+  // its status after signal N is 128 + N.
+  void signal(const std::string& name);
 
  private:
   FILE* shell_;
-  std::string scratch_;  // prefix of the files catching its output
-};
-
-// A started run a test can signal; its status after signal N is 128 + N.
-struct SignallableRun {
-  StartedRun run;
-  std::string pid;
-
-  // Sends the signal named `name` ("KILL", "STOP", "CONT") to the program.
-  void signal(const std::string& name) const;
+  std::string scratch_;  // prefix of the files catching its output and process id
 };
 
 // The program copied into a scratch folder.
@@ -64,10 +57,9 @@ class ProgramFolder {
   std::string program() const { return path(programName_); }
 
   // Runs the program with `args` (shell words) in `workingDir` (the program
-  // folder when empty), with standard input closed; start() returns at once.
+  // folder when empty), standard input closed; start() returns at once.
   RunResult run(const std::vector<std::string>& args, const std::string& workingDir = "") const;
   StartedRun start(const std::vector<std::string>& args, const std::string& workingDir = "") const;
-  SignallableRun startSignallable(const std::vector<std::string>& args) const;
 
   // Hands the folder to the unprivileged user "nobody" (the tests run as
   // root, whom no permission stops), except `lockedFile`, which nobody may
@@ -88,8 +80,7 @@ class ProgramFolder {
 };
 
 // Polls `condition` until it holds or `timeout` has passed; the last answer.
-bool waitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(60));
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
 // The node database of a program folder, seen through the record-set layer.
 class NodeDatabase {
@@ -112,27 +103,30 @@ class NodeDatabase {
   std::unique_ptr<platform::db::Connection> connection_;
 };
 
-// Empties the server's tables when the data source is a server, which every
-// program folder shares; a new folder's embedded database is empty anyway.
+// Empties the tables of a server, which every program folder shares.
 void emptyServerDatabase();
 
 // Splits text at CR LF; the text must end with one.
 Lines crlfLines(const std::string& text);
 
-// The log's lines, each logged line without its time of day (its first 8
-// characters); the header block stays as it is.
+// The data lines of the result file at `path`; a last line cut off before
+// its CR LF is left out.
+Lines resultLines(const std::string& path);
+
+// "Name|DomainName|ProxyDomain" of every stored node by serial number, and
+// that of the node a successful add or change of `line` leaves.
+std::map<std::string, std::string> storedNodes(NodeDatabase& db);
+std::string storedAs(const NodeLine& line);
+
+// Serial numbers of nodes that are not whole (an Octel node has one OctelNode
+// row and windows of types 0, 1 and 2; a Veltro node one VPIMNode row only)
+// and of kind or window rows without their Node row.
+std::vector<Row> brokenNodes(NodeDatabase& db);
+
+// The log's lines, each logged line without its time of day.
 Lines logLinesWithoutTime(const std::string& logText);
-
-// The 19 column headings of the import and export files, in order.
-extern const Lines kColumns;
-
-// `values` each in double quotes, separated by commas, as the program writes them.
-std::string quotedLine(const Lines& values);
 
 // Every log file of the folder, one after another.
 std::string allLogs(const ProgramFolder& folder);
-
-// Whether `text` holds `part`.
-inline bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 }  // namespace tarnwick::e2e

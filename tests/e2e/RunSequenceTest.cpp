@@ -37,16 +37,15 @@ TEST_F(RunSequenceTest, ExportOnANewFolderCreatesTheDatabaseAndLogsHeaderRetenti
   EXPECT_TRUE(holds(lines.back(), " - Elapsed: "));
 }
 
+// The screen's layout is checked by the unit tests; here the program's own name.
 TEST_F(RunSequenceTest, NoArgumentsShowsTheUsageScreenUnderTheProgramsOwnName) {
   ProgramFolder renamed("nodeadmin");
   RunResult run = renamed.run({});
   EXPECT_EQ(run.status, 2);
   Lines lines = crlfLines(run.out);
   ASSERT_EQ(lines.size(), 2u + 50u);
-  EXPECT_EQ(lines[2], "Usage: ");
   EXPECT_EQ(lines[4], "nodeadmin /i:InputFilename [/o:OutputFilename]");
   EXPECT_EQ(lines[5], "nodeadmin /e:OutputFilename");
-  EXPECT_EQ(lines.back(), std::string(32, ' '));
   EXPECT_EQ(renamed.logText().find("nodeadmin Version: 1.1.1"), 2u + 122u);
 }
 

@@ -2,12 +2,10 @@
 // over its run. After each kill every stored node must be whole, and the
 // tables must hold what the reported lines did (the one line whose result
 // was not yet written may have been committed too).
-#include "StoredNodes.h"
+#include "e2e/ProgramRun.h"
 
-namespace tarnwick::reliability {
+namespace tarnwick::e2e {
 namespace {
-
-using e2e::ProgramFolder;
 
 constexpr int kSerials = 1250;  // four lines each
 constexpr int kKillMoments = 20;
@@ -57,25 +55,26 @@ void apply(const Request& request, std::map<std::string, std::string>& nodes) {
 
 class CrashTest : public ::testing::TestWithParam<int> {
  protected:
-  CrashTest() { e2e::emptyServerDatabase(); }
+  CrashTest() { emptyServerDatabase(); }
 
   // Kills the import at once (moment 0) or when the result file reaches a
   // share of the size it would have if every line succeeded; failed lines
   // carry details, so every share is reached before the end.
-  e2e::RunResult importKilledAt(int moment) {
+  RunResult importKilledAt(int moment) {
     std::vector<NodeLine> lines;
     for (const auto& request : requests()) lines.push_back(request.line);
     std::string input = inputText(lines);
-    e2e::writeBytes(folder.path("nodes.csv"), input);
-    auto started = folder.startSignallable({"/i:nodes.csv"});
+    writeBytes(folder.path("nodes.csv"), input);
+    auto started = folder.start({"/i:nodes.csv"});
     uintmax_t share = (input.size() + lines.size() * std::string(",\"Successful\",\"\"").size()) *
                       static_cast<uintmax_t>(std::max(moment - 1, 0)) / (kKillMoments - 1);
-    EXPECT_TRUE(moment == 0 || e2e::waitUntil([&] {
+    EXPECT_TRUE(moment == 0 || waitUntil([&] {
                   std::error_code missing;
-                  return e2e::fs::file_size(folder.path("nodes.out.csv"), missing) >= share && !missing;
-                })) << "the result file never reached " << share << " bytes";
+                  return fs::file_size(folder.path("nodes.out.csv"), missing) >= share && !missing;
+                }))
+        << "the result file never reached " << share << " bytes";
     started.signal("KILL");
-    return started.run.wait();
+    return started.wait();
   }
 
   ProgramFolder folder;
@@ -95,18 +94,18 @@ TEST_P(CrashTest, KilledImportLeavesWholeNodesAndEveryReportedLineStored) {
   auto withNext = reported;
   if (results.size() < requests().size()) apply(requests()[results.size()], withNext);
 
-  e2e::NodeDatabase db(folder);
-  EXPECT_EQ(brokenNodes(db), std::vector<e2e::Row>{});
+  NodeDatabase db(folder);
+  EXPECT_EQ(brokenNodes(db), std::vector<Row>{});
   auto stored = storedNodes(db);
-  EXPECT_TRUE(stored == reported || stored == withNext) << results.size() << " lines reported, "
-                                                        << stored.size() << " nodes stored";
+  EXPECT_TRUE(stored == reported || stored == withNext)
+      << results.size() << " lines reported, " << stored.size() << " nodes stored";
   // The database the killed run left serves the next run.
-  e2e::RunResult exported = folder.run({"/e"});
+  RunResult exported = folder.run({"/e"});
   EXPECT_EQ(exported.status, 0);
-  EXPECT_NE(exported.out.find("Total nodes exported: " + std::to_string(stored.size()) + "\r\n"), std::string::npos);
+  EXPECT_TRUE(holds(exported.out, "Total nodes exported: " + std::to_string(stored.size()) + "\r\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(TwentyMoments, CrashTest, ::testing::Range(0, kKillMoments));
 
 }  // namespace
-}  // namespace tarnwick::reliability
+}  // namespace tarnwick::e2e

@@ -5,17 +5,12 @@
 // leave no line unaccounted for and no node half-written.
 #include <cstdlib>
 
-#include "StoredNodes.h"
+#include "e2e/ProgramRun.h"
 
-namespace tarnwick::reliability {
+namespace tarnwick::e2e {
 namespace {
 
 using namespace std::chrono_literals;
-using e2e::NodeDatabase;
-using e2e::readBytes;
-using e2e::RunResult;
-using e2e::waitUntil;
-namespace fs = e2e::fs;
 
 std::string shellWord(const std::string& path) { return "'" + path + "'"; }
 bool shell(const std::string& command) { return std::system(command.c_str()) == 0; }
@@ -38,7 +33,7 @@ struct SmallDisk {
 // embedded database for `seconds` from the moment the constructor returns.
 class DatabaseLock {
  public:
-  DatabaseLock(const e2e::ProgramFolder& folder, int seconds) : marks_(folder.path() + ".lock") {
+  DatabaseLock(const ProgramFolder& folder, int seconds) : marks_(folder.path() + ".lock") {
     std::string script = "echo .bail on; echo .timeout 30000; echo 'BEGIN EXCLUSIVE;'; echo \"SELECT 'locked';\"; "
                          "sleep " + std::to_string(seconds) + "; echo 'COMMIT;'; echo \"SELECT 'released';\"";
     EXPECT_TRUE(shell("( " + script + " ) | sqlite3 " + shellWord(folder.path("Pelagor.db")) + " >" +
@@ -58,9 +53,9 @@ class DatabaseLock {
 
 class FaultTest : public ::testing::Test {
  protected:
-  FaultTest() { e2e::emptyServerDatabase(); }
+  FaultTest() { emptyServerDatabase(); }
 
-  void writeInput(const std::vector<NodeLine>& lines) { e2e::writeBytes(input(), inputText(lines)); }
+  void writeInput(const std::vector<NodeLine>& lines) { writeBytes(input(), inputText(lines)); }
   std::string input() const { return folder.path("nodes.csv"); }
   std::vector<std::string> results(const std::string& name = "nodes.out.csv") { return resultLines(folder.path(name)); }
 
@@ -68,7 +63,7 @@ class FaultTest : public ::testing::Test {
   // node, a refused one nothing. Returns the details of the refused lines.
   std::vector<std::string> checkAdds(const std::vector<NodeLine>& lines, const std::vector<std::string>& written) {
     NodeDatabase db(folder);
-    EXPECT_EQ(brokenNodes(db), std::vector<e2e::Row>{});
+    EXPECT_EQ(brokenNodes(db), std::vector<Row>{});
     auto stored = storedNodes(db);
     EXPECT_EQ(written.size(), lines.size());
     std::vector<std::string> refusals;
@@ -83,7 +78,7 @@ class FaultTest : public ::testing::Test {
     return refusals;
   }
 
-  e2e::ProgramFolder folder;
+  ProgramFolder folder;
 };
 
 // Run as nobody: first in root's folder, where no log folder may be made,
@@ -97,7 +92,7 @@ TEST_F(FaultTest, FolderOrFileThatCannotBeOpenedStopsBeforeAnyLine) {
   EXPECT_EQ(run.err, "ERROR: Cannot create log directory " + folder.path("LOGS") + " - Permission denied\r\n");
   for (const char* name : {"LOGS", "Pelagor.db", "nodes.out.csv"}) EXPECT_FALSE(fs::exists(folder.path(name))) << name;
 
-  e2e::writeBytes(folder.path("secret.csv"), inputText(mixedAdds(3)));
+  writeBytes(folder.path("secret.csv"), inputText(mixedAdds(3)));
   fs::create_directory(folder.path("folder"));
   folder.lockForUnprivilegedRun(folder.path("secret.csv"));
   fs::permissions(folder.path("secret.csv"), fs::perms::none);
@@ -112,10 +107,10 @@ TEST_F(FaultTest, FolderOrFileThatCannotBeOpenedStopsBeforeAnyLine) {
     run = folder.runUnprivileged(c.args);
     EXPECT_EQ(run.status, 2) << c.error;
     EXPECT_TRUE(run.out.ends_with("ERROR: " + c.error + "\r\n")) << run.out;
-    EXPECT_EQ(run.out.find("Processing"), std::string::npos) << c.error;
+    EXPECT_FALSE(holds(run.out, "Processing")) << c.error;
   }
   EXPECT_EQ(readBytes(folder.path("secret.out.csv")), "");
-  EXPECT_EQ(NodeDatabase(folder).rows("SELECT SerialNo FROM Node"), std::vector<e2e::Row>{});
+  EXPECT_EQ(NodeDatabase(folder).rows("SELECT SerialNo FROM Node"), std::vector<Row>{});
 }
 
 // Every failed log write is reported once through the log itself (mirrored
@@ -129,13 +124,13 @@ TEST_F(FaultTest, LogDiskThatFillsIsReportedOnceAndTheImportGoesOn) {
   RunResult run = folder.run({"/i:nodes.csv"});
   ::unsetenv("TARNWICK_DEBUG_OUTPUT");
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.out.find("Total nodes effected: 300 Successful changes: 300 Errors: 0\r\n"), std::string::npos);
+  EXPECT_TRUE(holds(run.out, importSummary(300, 0)));
   EXPECT_EQ(checkAdds(lines, results()), std::vector<std::string>{});
   const std::string report = "tarnwick:(logToFile) Err.Number = 61 Err.Description = Disk full\n";
-  EXPECT_NE(run.err.find(report), std::string::npos);
-  EXPECT_EQ(run.err.find(report + report), std::string::npos) << "a failed report was reported again";
-  EXPECT_NE(run.err.find("tarnwick:([mdlProcess]importData) Total nodes effected: 300"), std::string::npos);
-  EXPECT_NE(run.err.find("ERROR: Cannot write to log file "), std::string::npos);
+  EXPECT_TRUE(holds(run.err, report));
+  EXPECT_FALSE(holds(run.err, report + report)) << "a failed report was reported again";
+  EXPECT_TRUE(holds(run.err, "tarnwick:([mdlProcess]importData) Total nodes effected: 300"));
+  EXPECT_TRUE(holds(run.err, "ERROR: Cannot write to log file "));
 }
 
 // A result line that does not fit on the disk is logged with the failure;
@@ -148,20 +143,18 @@ TEST_F(FaultTest, ResultDiskThatFillsLosesNoLineAndLeavesNodesWhole) {
   RunResult run = folder.run({"/i:nodes.csv", "/o:full/results.csv"});
   EXPECT_EQ(run.status, 1);
   std::string log = folder.logText();
-  EXPECT_NE(log.find("[mdlProcess]writeOutput)     Err.Number = 61 Err.Description = Disk full Line: 5"),
-            std::string::npos);
+  EXPECT_TRUE(holds(log, "[mdlProcess]writeOutput)     Err.Number = 61 Err.Description = Disk full Line: 5"));
   for (const auto& line : lines) {
     std::string result = resultLine(line.values(), "Successful");
-    EXPECT_NE(log.find("[mdlProcess]writeOutput)     " + result + "\r\n"), std::string::npos) << result;
+    EXPECT_TRUE(holds(log, "[mdlProcess]writeOutput)     " + result + "\r\n")) << result;
   }
   EXPECT_TRUE(readBytes(folder.path("full/results.csv")).ends_with("\r\n")) << "the file ends in half a line";
   size_t lost = lines.size() - results("full/results.csv").size();
   EXPECT_GT(lost, 0u);
-  EXPECT_NE(run.out.find("****************ERRORS ENCOUNTERED*****************\r\nERROR: " + std::to_string(lost) +
-                         " result lines could not be written to the output file; the log file holds them.\r\n"),
-            std::string::npos);
+  EXPECT_TRUE(holds(run.out, "****************ERRORS ENCOUNTERED*****************\r\nERROR: " + std::to_string(lost) +
+                                 " result lines could not be written to the output file; the log file holds them.\r\n"));
   NodeDatabase db(folder);
-  EXPECT_EQ(brokenNodes(db), std::vector<e2e::Row>{});
+  EXPECT_EQ(brokenNodes(db), std::vector<Row>{});
   EXPECT_EQ(storedNodes(db).size(), lines.size());
 }
 
@@ -183,7 +176,7 @@ TEST_F(FaultTest, DatabaseLockedBeyondTheBusyTimeoutFailsTheWaitingLineAndLetsEx
     std::string committed = NodeDatabase(folder).rows("SELECT COUNT(*) FROM Node")[0][0];
     exported = folder.run({"/e:out.csv"});
     EXPECT_EQ(exported.status, 0) << exported.out;
-    EXPECT_NE(exported.out.find("Total nodes exported: " + committed + "\r\n"), std::string::npos) << exported.out;
+    EXPECT_TRUE(holds(exported.out, "Total nodes exported: " + committed + "\r\n")) << exported.out;
     run = started.wait();
   }
   EXPECT_EQ(run.status, 1);
@@ -191,12 +184,9 @@ TEST_F(FaultTest, DatabaseLockedBeyondTheBusyTimeoutFailsTheWaitingLineAndLetsEx
   ASSERT_FALSE(refusals.empty()) << "the import ended before the lock was taken";
   for (const auto& details : refusals) {
     EXPECT_TRUE(details.starts_with("Run-time error -2147467259: ")) << details;
-    EXPECT_NE(details.find("database is locked"), std::string::npos) << details;
+    EXPECT_TRUE(holds(details, "database is locked")) << details;
   }
-  EXPECT_NE(
-      run.out.find("Total nodes effected: 10000 Successful changes: " + std::to_string(lines.size() - refusals.size()) +
-                   " Errors: " + std::to_string(refusals.size()) + "\r\n"),
-      std::string::npos);
+  EXPECT_TRUE(holds(run.out, importSummary(lines.size(), refusals.size())));
 }
 
 // The import is stopped after its first result line and the input changed
@@ -210,7 +200,7 @@ TEST_F(FaultTest, InputRemovedOrCutShortMidRun) {
     writeInput(lines);
     fs::remove(folder.path("nodes.out.csv"));
     NodeDatabase(folder).clear();
-    auto started = folder.startSignallable({"/i:nodes.csv"});
+    auto started = folder.start({"/i:nodes.csv"});
     ASSERT_TRUE(waitUntil([&] { return !results().empty(); }));
     started.signal("STOP");
     size_t kept = cut ? results().size() + 1500 : lines.size();
@@ -220,7 +210,7 @@ TEST_F(FaultTest, InputRemovedOrCutShortMidRun) {
     if (cut) fs::resize_file(input(), inputText(whole).size() + readPart.size() - 1);  // without the closing quote
     if (!cut) fs::remove(input());
     started.signal("CONT");
-    EXPECT_EQ(started.run.wait().status, cut ? 1 : 0);
+    EXPECT_EQ(started.wait().status, cut ? 1 : 0);
     auto written = results();
     if (cut) {
       ASSERT_EQ(written.size(), kept + 1);
@@ -232,4 +222,4 @@ TEST_F(FaultTest, InputRemovedOrCutShortMidRun) {
 }
 
 }  // namespace
-}  // namespace tarnwick::reliability
+}  // namespace tarnwick::e2e

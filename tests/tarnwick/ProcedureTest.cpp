@@ -33,27 +33,25 @@ class ProcedureTest : public ProgramTest {
 
 const std::string kFailure = "  Err.Number = 5 Err.Description = Invalid procedure call or argument";
 
-TEST_F(ProcedureTest, TenFailuresAreLoggedWithTheirLineAndTheCallCompletes) {
-  bool lastStepRan = false;
-  EXPECT_TRUE(callFailing(10, &lastStepRan));
-  EXPECT_TRUE(lastStepRan);
-  auto messages = messagesAfterEntry();
-  ASSERT_EQ(messages.size(), 12u);
-  EXPECT_EQ(messages[1], kFailure + " Line: 1");
-  EXPECT_EQ(messages[10], kFailure + " Line: 10");
-  EXPECT_EQ(messages[11].rfind("Exiting  [mdlTest]work_0 Start: ", 0), 0u);
-  EXPECT_EQ(Log().depth(), 0);
-}
-
-TEST_F(ProcedureTest, EleventhFailureEndsTheCallWithTwoLinesAndLeavesDepthOneHigher) {
-  bool lastStepRan = false;
-  EXPECT_FALSE(callFailing(11, &lastStepRan));
-  EXPECT_FALSE(lastStepRan);
-  auto messages = messagesAfterEntry();
-  ASSERT_EQ(messages.size(), 13u);
-  EXPECT_EQ(std::vector<std::string>(messages.end() - 2, messages.end()),
-            (std::vector<std::string>{kFailure, "  Error count exceeded, forcing exit from [mdlTest]work"}));
-  EXPECT_EQ(Log().depth(), 1);
+// Ten failures are logged with their line and the call completes; the
+// eleventh ends the call with two lines and leaves the depth one higher.
+TEST_F(ProcedureTest, EleventhFailureEndsTheCall) {
+  for (int failures : {10, 11}) {
+    SCOPED_TRACE(failures);
+    bool completes = failures == 10, lastStepRan = false;
+    EXPECT_EQ(callFailing(failures, &lastStepRan), completes);
+    EXPECT_EQ(lastStepRan, completes);
+    auto messages = messagesAfterEntry();
+    ASSERT_EQ(messages.size(), 2u + failures);
+    EXPECT_EQ(messages[1], kFailure + " Line: 1");
+    EXPECT_EQ(messages[10], kFailure + " Line: 10");
+    EXPECT_TRUE(completes ? messages[11].starts_with("Exiting  [mdlTest]work_0 Start: ") : messages[11] == kFailure)
+        << messages[11];
+    if (!completes) {
+      EXPECT_EQ(messages[12], "  Error count exceeded, forcing exit from [mdlTest]work");
+    }
+    EXPECT_EQ(Log().depth(), failures - 10);
+  }
   // The entry that was never closed makes the next call of the tag number 1.
   callFailing(0);
   EXPECT_EQ(messageOf(logLines().back()).rfind("  Exiting  [mdlTest]work_1 Start: ", 0), 0u);

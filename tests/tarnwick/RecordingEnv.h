@@ -95,6 +95,13 @@ class ProgramTest : public ::testing::Test {
 
   // The message part of a log line: what follows the 65-character prefix.
   static std::string messageOf(const std::string& line) { return line.size() > 65 ? line.substr(65) : ""; }
+  // The messages of the last `count` log lines.
+  std::vector<std::string> lastMessages(size_t count) {
+    auto lines = logLines();
+    std::vector<std::string> messages;
+    for (auto it = lines.end() - std::min(count, lines.size()); it != lines.end(); ++it) messages.push_back(messageOf(*it));
+    return messages;
+  }
 
   RecordingEnv env;
 };

@@ -12,14 +12,6 @@ using platform::test::writeBytes;
 
 class ClassLogTest : public ProgramTest {
  protected:
-  // The messages of the last `count` log lines.
-  std::vector<std::string> lastMessages(size_t count) {
-    auto lines = logLines();
-    std::vector<std::string> messages;
-    for (auto it = lines.end() - std::min(count, lines.size()); it != lines.end(); ++it) messages.push_back(messageOf(*it));
-    return messages;
-  }
-
   // A file in the log folder, last written `days` ago.
   void oldFile(const std::string& name, int days, size_t size = 0) {
     fs::create_directories(fs::path(env.logDir() + "/" + name).parent_path());

@@ -42,7 +42,6 @@ class CheckCommandLineTest : public ProgramTest {
     return checkCommandLine(options);
   }
   std::string inFolder(const std::string& name) { return env.folder.path(name); }
-  std::string lastLoggedButOne() { return messageOf(logLines()[logLines().size() - 2]); }
   Options options;
 };
 
@@ -68,7 +67,7 @@ TEST_F(CheckCommandLineTest, ExportPathsCompleteWithTheProgramFolder) {
     EXPECT_EQ(options.item("e"), c.path);
     EXPECT_EQ(env.out, "Export node data to: " + c.path + "\r\n");
   }
-  EXPECT_EQ(lastLoggedButOne(), "  Export node data to: /abs/out.csv");
+  EXPECT_EQ(lastMessages(2)[0], "  Export node data to: /abs/out.csv");
 }
 
 // An input in the program folder has its results in the current directory;
@@ -79,7 +78,7 @@ TEST_F(CheckCommandLineTest, ImportPathsAndMissingInput) {
   EXPECT_EQ(options.item("i"), inFolder("nodes.csv"));
   EXPECT_EQ(options.item("o"), "nodes.out.csv");
   EXPECT_EQ(env.out, "Using Input File: " + inFolder("nodes.csv") + "\r\nOutput file: nodes.out.csv\r\n");
-  EXPECT_EQ(lastLoggedButOne(), "  Using input file: " + inFolder("nodes.csv") + " Writing results to: nodes.out.csv");
+  EXPECT_EQ(lastMessages(2)[0], "  Using input file: " + inFolder("nodes.csv") + " Writing results to: nodes.out.csv");
 
   platform::test::TempFolder other;
   platform::test::fs::create_directories(other.path("with-hyphen"));

@@ -30,9 +30,9 @@ TEST_F(WriteOutputTest, QuotesEveryFieldAndAddsOutcomeAndDetailsWhenGiven) {
   EXPECT_TRUE(writeOutput({"a,b", "say \"hi\"", ""}, false, std::string()));
   EXPECT_TRUE(writeOutput({"x"}, true, std::string("why")));
   EXPECT_TRUE(writeOutput({}, true, std::string("none")));
-  auto lines = logLines();
-  EXPECT_EQ(messageOf(lines[lines.size() - 2]), "Err.Number = 5 Err.Description = Invalid procedure call or argument Line: 2");
-  EXPECT_EQ(messageOf(lines.back()), ",\"Error\",\"none\"");
+  EXPECT_EQ(lastMessages(2), (std::vector<std::string>{
+                                 "Err.Number = 5 Err.Description = Invalid procedure call or argument Line: 2",
+                                 ",\"Error\",\"none\""}));
   EXPECT_TRUE(writeOutput({"y"}));
   EXPECT_EQ(logLines().back().substr(9), "VerInfo:(" + std::string(22, ' ') + "[mdlProcess]writeOutput) \"y\"");
   std::string bytes = platform::test::readBytes(path);

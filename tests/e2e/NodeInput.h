@@ -1,15 +1,17 @@
-// Input of the reliability tests: node requests under the 19 column
-// headings, written as a user's CSV file is, and the result lines they get.
+// Node requests under the 19 column headings, written as a user's CSV file
+// is, and the result lines the import writes for them.
 #pragma once
 
 #include <array>
 #include <string>
 #include <vector>
 
-namespace tarnwick::reliability {
+namespace tarnwick::e2e {
 
-// The 19 headings in the order the export writes them.
-const std::vector<std::string>& columnNames();
+using Lines = std::vector<std::string>;
+
+// The 19 column headings of the import and export files, in order.
+extern const Lines kColumns;
 
 // One input line. Cells that the request does not set stay empty.
 struct NodeLine {
@@ -18,7 +20,7 @@ struct NodeLine {
   std::array<std::string, 9> windows;
 
   // The 19 cells in heading order.
-  std::vector<std::string> values() const;
+  Lines values() const;
 };
 
 // A complete Octel or Veltro request that every rule accepts.
@@ -29,13 +31,18 @@ NodeLine veltroLine(const std::string& action, const std::string& serial, const 
 std::vector<NodeLine> mixedAdds(int count);
 
 // "v1","v2",... as the program itself quotes fields.
-std::string quotedLine(const std::vector<std::string>& values);
+std::string quotedLine(const Lines& values);
 
 // The headings and `lines`, each line ended by CR LF.
 std::string inputText(const std::vector<NodeLine>& lines);
 
-// The result line the import writes for `values`.
-std::string resultLine(const std::vector<std::string>& values, const std::string& outcome,
-                       const std::string& details = "");
+// The import's summary line for `lines` read of which `errors` failed.
+std::string importSummary(size_t lines, size_t errors);
 
-}  // namespace tarnwick::reliability
+// Whether `text` holds `part`.
+inline bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The result line the import writes for `values`.
+std::string resultLine(Lines values, const std::string& outcome, const std::string& details = "");
+
+}  // namespace tarnwick::e2e
