@@ -42,7 +42,8 @@ CREATE TABLE DeliveryWindow (
     EndTime     VARCHAR(255),
     Interval    VARCHAR(10)  DEFAULT '30'
 );
-CREATE INDEX IX_DeliveryWindow_SerialNo ON DeliveryWindow (SerialNo);
+-- A window is found by its node and message type.
+CREATE INDEX IX_DeliveryWindow_SerialNo ON DeliveryWindow (SerialNo, MessageType);
 
 CREATE TABLE Directory (
     SerialNo  VARCHAR(10) NOT NULL,

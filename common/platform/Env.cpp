@@ -53,14 +53,18 @@ auto withFileSystemErrors(int32_t whenMissing, Action&& action) {
   }
 }
 
-// Writes every byte, resuming after partial writes. Returns 0 or the errno.
-int writeAll(int fd, std::string_view bytes) {
+// Writes every byte, resuming after partial writes. Returns 0 or the errno;
+// `written` (when given) tells how many bytes went out before a failure.
+int writeAll(int fd, std::string_view bytes, size_t* written = nullptr) {
+  size_t total = 0;
   while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written > 0) {
-      bytes.remove_prefix(static_cast<size_t>(written));
-    } else if (written == 0 || errno != EINTR) {
-      return written == 0 ? EIO : errno;
+    const ssize_t count = ::write(fd, bytes.data(), bytes.size());
+    if (count > 0) {
+      bytes.remove_prefix(static_cast<size_t>(count));
+      total += static_cast<size_t>(count);
+    } else if (count == 0 || errno != EINTR) {
+      if (written) *written = total;
+      return count == 0 ? EIO : errno;
     }
   }
   return 0;
@@ -114,9 +118,9 @@ class FileTextStream final : public TextStream {
     requireMode(false);
     const std::string encoded = encode(text);  // fails before anything is written
     const std::string bytes = (needsMark() ? std::string(kUtf8Mark) : "") + encoded + "\r\n";
-    const off_t end = ::lseek(file_.get(), 0, SEEK_END);
-    if (int error = writeAll(file_.get(), bytes)) {
-      dropPartialLine(end);
+    size_t written = 0;
+    if (int error = writeAll(file_.get(), bytes, &written)) {
+      dropPartialLine(written);
       raiseSystemError(error, err::kPathNotFound);
     }
     written_ = true;
@@ -137,8 +141,9 @@ class FileTextStream final : public TextStream {
 
   // A line that did not fit (a full disk) is cut off again, so the file never
   // ends in half a line that a later write would run on from.
-  void dropPartialLine(off_t end) {
-    if (end < 0) return;
+  void dropPartialLine(size_t written) {
+    const off_t end = ::lseek(file_.get(), 0, SEEK_CUR) - static_cast<off_t>(written);
+    if (written == 0 || end < 0) return;
     if (::ftruncate(file_.get(), end) == 0) ::lseek(file_.get(), end, SEEK_SET);
   }
 

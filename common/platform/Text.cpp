@@ -174,6 +174,10 @@ bool tryEncodeCp1252(std::string_view utf8, std::string& out) {
   out.clear();
   out.reserve(utf8.size());
   for (size_t pos = 0; pos < utf8.size();) {
+    if (static_cast<unsigned char>(utf8[pos]) < 0x80) {  // ASCII is the same in both
+      out += utf8[pos++];
+      continue;
+    }
     const DecodedChar c = decodeUtf8At(utf8, pos);
     const int byte = c.valid ? charToCp1252(c.value) : -1;
     if (byte < 0) return false;
