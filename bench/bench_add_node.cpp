@@ -35,12 +35,11 @@ void insertOneRow(Recordset& rs, Connection& conn, const std::string& table,
 
 void addOctelNode(Connection& conn, const std::string& serial) {
   Recordset rs;
-  rs.open("SELECT * FROM Node WHERE SerialNo = '" + quoteLiteral(serial) + "'", conn, CursorType::Static,
-          LockType::ReadOnly);
+  conn.beginTrans();
+  rs.open("SELECT * FROM Node WHERE SerialNo = ?", conn, CursorType::Static, LockType::ReadOnly, {serial});
   if (rs.recordCount() > 0) throw platform::Error(2, "node " + serial + " exists");
   rs.close();
 
-  conn.beginTrans();
   insertOneRow(rs, conn, "Node", {{"SerialNo", text(serial)}, {"Name", text("Bench " + serial)}, {"ServerType", int16_t{1}}});
   insertOneRow(rs, conn, "OctelNode",
                {{"SerialNo", text(serial)}, {"PhoneNo", text("5551234")}, {"Ext", text("22")}, {"DialingSequence", text("N")}});

@@ -398,14 +398,5 @@ void Recordset::updateBatch() {
   impl_->writeRows(impl_->pendingRows());
 }
 
-std::string quoteLiteral(const std::string& text) {
-  std::string quoted;
-  quoted.reserve(text.size());
-  for (char c : text) {
-    quoted += c;
-    if (c == '\'') quoted += '\'';
-  }
-  return quoted;
-}
 
 }  // namespace platform::db

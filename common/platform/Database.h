@@ -151,7 +151,4 @@ struct Command {
   std::vector<std::pair<std::string, Value>> parameters;
 };
 
-// `text` with every single quote doubled, for a quoted SQL literal.
-std::string quoteLiteral(const std::string& text);
-
 }  // namespace platform::db
