@@ -28,8 +28,7 @@ class ExportTest : public ::testing::Test {
 };
 
 TEST_F(ExportTest, EmptyDatabaseGivesTheHeaderOnlyAndTheTwoExampleNodesAreWrittenExactly) {
-  EXPECT_EQ(exportFile(), Lines{header});
-  EXPECT_TRUE(holds(run.out, "\r\nTotal nodes exported: 0\r\n"));
+  EXPECT_EQ(exportFile(), Lines{header});  // RunSequenceTest checks the console of an empty export
 
   db.addOctel("1001", "North");
   db.execute("UPDATE DeliveryWindow SET BeginTime = '8:00AM', EndTime = '5:00PM', Interval = '5' WHERE MessageType = 1");
@@ -52,12 +51,9 @@ TEST_F(ExportTest, EmptyDatabaseGivesTheHeaderOnlyAndTheTwoExampleNodesAreWritte
 // a node Windows-1252 cannot hold are left out, the latter also uncounted.
 TEST_F(ExportTest, OnlyWholeWritableNodesAreWrittenAndCountedAndValuesReadBackWhole) {
   db.addOctel("1", "bare", false);
-  db.execute("INSERT INTO Node (SerialNo, Name, ServerType) VALUES ('2', 'orphan', 1)");
-  db.execute("INSERT INTO Node (SerialNo, Name, ServerType) VALUES ('3', 'odd', 3)");
-  db.execute("INSERT INTO VPIMNode (SerialNo, DomainName, ProxyDomain) VALUES ('3', 'd', 'p')");
+  db.execute("INSERT INTO Node (SerialNo, Name, ServerType) VALUES ('2', 'orphan', 1), ('3', 'odd', 3), ('5', 'no codec', 2)");
+  db.execute("INSERT INTO VPIMNode (SerialNo, DomainName, ProxyDomain) VALUES ('3', 'd', 'p'), ('5', 'd', 'p')");
   db.addVeltro("4", "other codec", 5);
-  db.execute("INSERT INTO Node (SerialNo, Name, ServerType) VALUES ('5', 'no codec', 2)");
-  db.execute("INSERT INTO VPIMNode (SerialNo, DomainName, ProxyDomain) VALUES ('5', 'd', 'p')");
   db.addOctel("12'3", "quoted");
   db.addVeltro("77", "Ann, \"the\" one");
   db.addVeltro("8", "Zo\xC4\x9B");  // a letter Windows-1252 does not hold

@@ -1,4 +1,5 @@
 // The import as a user runs it: console, result file, log and table rows.
+#include <algorithm>
 #include <map>
 
 #include "ProgramRun.h"
@@ -8,28 +9,19 @@ namespace {
 
 using Cells = std::map<std::string, std::string>;
 
-// The 19 values of one input line, in column order; unnamed cells are empty.
-Lines valuesOf(const Cells& cells) {
-  Lines values;
-  for (const auto& column : kColumns) values.push_back(cells.count(column) ? cells.at(column) : "");
+// The 19 values of a line every rule accepts, with the cells of `more` replaced.
+Lines line(const NodeLine& node, const Cells& more) {
+  Lines values = node.values();
+  for (auto& [column, value] : more) {
+    values[std::find(kColumns.begin(), kColumns.end(), column) - kColumns.begin()] = value;
+  }
   return values;
 }
-
-// A line accepted by every rule, with the cells of `more` replaced.
-Cells line(const NodeLine& node, const Cells& more) {
-  Cells cells;
-  for (size_t i = 0; i < kColumns.size(); ++i) cells[kColumns[i]] = node.values()[i];
-  for (auto& [column, value] : more) cells[column] = value;
-  return cells;
-}
-Cells octel(const std::string& action, const std::string& serial, const Cells& more = {}) {
+Lines octel(const std::string& action, const std::string& serial, const Cells& more = {}) {
   return line(octelLine(action, serial, "North"), more);
 }
-Cells veltro(const std::string& action, const std::string& serial, const Cells& more = {}) {
+Lines veltro(const std::string& action, const std::string& serial, const Cells& more = {}) {
   return line(veltroLine(action, serial, "South"), more);
-}
-std::string resultLine(const Cells& cells, const std::string& outcome, const std::string& details = "") {
-  return e2e::resultLine(valuesOf(cells), outcome, details);
 }
 
 const std::string kNotFound = "Node with this serial number not found in Node Table";
@@ -39,32 +31,29 @@ class ImportTest : public ::testing::Test {
   ImportTest() : db(folder) { db.clear(); }
 
   // Writes nodes.csv: `lines` under the 19 column headings, after `start`.
-  void writeInput(const std::vector<Cells>& lines, const std::string& start = "") {
+  void writeInput(const std::vector<Lines>& lines, const std::string& start = "") {
     std::string text = start + quotedLine(kColumns) + "\r\n";
-    for (const auto& cells : lines) text += quotedLine(valuesOf(cells)) + "\r\n";
+    for (const auto& values : lines) text += quotedLine(values) + "\r\n";
     writeBytes(folder.path("nodes.csv"), text);
   }
-  RunResult import(const std::vector<Cells>& lines) {
+  RunResult import(const std::vector<Lines>& lines) {
     writeInput(lines);
     return folder.run({"/i:nodes.csv"});
   }
-
   Lines results() { return resultLines(folder.path("nodes.out.csv")); }
 
-  // Name, ServerType and DefaultCodec of the node; empty when there is none.
+  // Rows of "`columns` FROM table" for the node `serial`.
+  std::vector<Row> of(const std::string& columns, const std::string& serial, const std::string& order = "") {
+    return db.rows("SELECT " + columns + " WHERE SerialNo = '" + serial + "'" + order);
+  }
   Row node(const std::string& serial) {
-    auto found = db.rows("SELECT Name, ServerType, DefaultCodec FROM Node WHERE SerialNo = '" + serial + "'");
+    auto found = of("Name, ServerType, DefaultCodec FROM Node", serial);
     return found.empty() ? Row{} : found[0];
   }
-  std::vector<Row> octelRow(const std::string& serial) {
-    return db.rows("SELECT PhoneNo, Ext, DialingSequence FROM OctelNode WHERE SerialNo = '" + serial + "'");
-  }
-  std::vector<Row> veltroRow(const std::string& serial) {
-    return db.rows("SELECT DomainName, ProxyDomain FROM VPIMNode WHERE SerialNo = '" + serial + "'");
-  }
-  std::vector<Row> windows(const std::string& serial) {
-    return db.rows("SELECT WindowID, MessageType, BeginTime, EndTime, Interval FROM DeliveryWindow WHERE SerialNo = '" +
-                   serial + "' ORDER BY MessageType");
+  std::vector<Row> octelRow(const std::string& s) { return of("PhoneNo, Ext, DialingSequence FROM OctelNode", s); }
+  std::vector<Row> veltroRow(const std::string& s) { return of("DomainName, ProxyDomain FROM VPIMNode", s); }
+  std::vector<Row> windows(const std::string& s) {
+    return of("WindowID, MessageType, BeginTime, EndTime, Interval FROM DeliveryWindow", s, " ORDER BY MessageType");
   }
   size_t rowsOf(const std::string& table) { return db.rows("SELECT * FROM " + table).size(); }
   // The row counts of the Octel, Veltro and window tables.
@@ -75,18 +64,16 @@ class ImportTest : public ::testing::Test {
 };
 
 TEST_F(ImportTest, EveryActionLetterWorksAndTheConsoleReportsEachLineAndTheSummary) {
-  Cells badAction = veltro("X", "4");
-  Cells noAction = veltro("", "5");
-  std::vector<Cells> lines = {octel("a", "1001"), veltro("A", "2002"), octel("c", "1001", {{"Name", "Renamed"}}),
+  Lines badAction = veltro("X", "4"), noAction = veltro("", "5");
+  std::vector<Lines> lines = {octel("a", "1001"), veltro("A", "2002"), octel("c", "1001", {{"Name", "Renamed"}}),
                               badAction, veltro("C", "2002", {{"Codec", ""}}), noAction, octel("d", "1001"),
                               veltro("D", "2002")};
   RunResult run = import(lines);
   EXPECT_EQ(run.status, 1);
   Lines expected;
-  for (const auto& cells : lines) {
-    bool refused = &cells == &lines[3] || &cells == &lines[5];
-    expected.push_back(refused ? resultLine(cells, "Error", "Invalid value in column: action")
-                               : resultLine(cells, "Successful"));
+  for (const auto& values : lines) {
+    bool refused = values == badAction || values == noAction;
+    expected.push_back(resultLine(values, refused ? "Error" : "Successful", refused ? "Invalid value in column: action" : ""));
   }
   EXPECT_EQ(results(), expected);
   EXPECT_EQ(rowsOf("Node") + rowsOf("OctelNode") + rowsOf("VPIMNode") + rowsOf("DeliveryWindow"), 0u);
@@ -108,11 +95,10 @@ TEST_F(ImportTest, EveryActionLetterWorksAndTheConsoleReportsEachLineAndTheSumma
 TEST_F(ImportTest, AddStoresNodesWithTheirWindowsCodecAndDefaults) {
   Cells emptyWindows;
   for (size_t i = 10; i < kColumns.size(); ++i) emptyWindows[kColumns[i]] = "";
-  EXPECT_EQ(import({octel("A", "0001", {{"DialSequence", ""}}), veltro("A", "7"), veltro("a", "8", {{"Codec", ""}}),
-                    veltro("a", "9", {{"Codec", "g729"}}), octel("A", "5", emptyWindows), octel("A", "6"),
-                    octel("C", "6", emptyWindows)})
-                .status,
-            0);
+  RunResult run = import({octel("A", "0001", {{"DialSequence", ""}}), veltro("A", "7"), veltro("a", "8", {{"Codec", ""}}),
+                          veltro("a", "9", {{"Codec", "g729"}}), octel("A", "5", emptyWindows), octel("A", "6"),
+                          octel("C", "6", emptyWindows)});
+  EXPECT_EQ(run.status, 0);
   EXPECT_EQ(node("0001"), (Row{"North", "1", ""}));
   EXPECT_EQ(octelRow("0001"), (std::vector<Row>{{"5551234", "22", "N"}}));
   EXPECT_EQ(windows("0001"), (std::vector<Row>{{"0", "0", "8:30", "5:00 pm", "15"},
@@ -122,23 +108,17 @@ TEST_F(ImportTest, AddStoresNodesWithTheirWindowsCodecAndDefaults) {
   EXPECT_EQ(veltroRow("7"), (std::vector<Row>{{"vmsrv1", "maildomain"}}));
   EXPECT_TRUE(windows("7").empty());
   // Empty window cells span the day; an add takes interval 30, a change keeps the stored one.
-  auto wholeDay = [](const Row& intervals) {
-    std::vector<Row> rows;
-    for (int type = 0; type < 3; ++type) {
-      rows.push_back({std::to_string(type), std::to_string(type), "12:00AM", "11:59PM", intervals[type]});
-    }
-    return rows;
+  auto wholeDay = [](const std::string& a, const std::string& b, const std::string& c) -> std::vector<Row> {
+    return {{"0", "0", "12:00AM", "11:59PM", a}, {"1", "1", "12:00AM", "11:59PM", b}, {"2", "2", "12:00AM", "11:59PM", c}};
   };
-  EXPECT_EQ(windows("5"), wholeDay({"30", "30", "30"}));
-  EXPECT_EQ(windows("6"), wholeDay({"15", "5", "240"}));
+  EXPECT_EQ(windows("5"), wholeDay("30", "30", "30"));
+  EXPECT_EQ(windows("6"), wholeDay("15", "5", "240"));
 }
 
 TEST_F(ImportTest, RefusedAddsLeaveTheTablesAsTheyWere) {
   db.addOctel("1", "stored");
-  Cells exists = octel("A", "1");
-  Cells badPhone = octel("A", "2", {{"PhoneNo", "555A"}});
-  Cells noType = veltro("A", "3", {{"NodeType", ""}});
-  Cells noSerial = veltro("A", "");
+  Lines exists = octel("A", "1"), badPhone = octel("A", "2", {{"PhoneNo", "555A"}}),
+        noType = veltro("A", "3", {{"NodeType", ""}}), noSerial = veltro("A", "");
   RunResult run = import({exists, badPhone, noType, noSerial});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(results(), (Lines{resultLine(exists, "Error", "Node with this serial number already exists in Node Table"),
@@ -148,7 +128,6 @@ TEST_F(ImportTest, RefusedAddsLeaveTheTablesAsTheyWere) {
   EXPECT_EQ(db.rows("SELECT SerialNo, Name FROM Node"), (std::vector<Row>{{"1", "stored"}}));
   EXPECT_EQ(kindRows(), (std::vector<size_t>{1, 0, 3}));
   EXPECT_TRUE(holds(run.out, "      Error adding node #1 - Node with that serial number already exists in Node Table\r\n"));
-  EXPECT_TRUE(holds(run.out, "      Value failed data validation checks.  Value = 555A Column = phoneno\r\n"));
   std::string log = folder.logText();
   EXPECT_TRUE(holds(log, "   Info:(                          [mdlProcess]addNode)       Error adding node #1 - Node "
                          "with that serial number already exists in Node Table"));
@@ -160,12 +139,10 @@ TEST_F(ImportTest, RefusedAddsLeaveTheTablesAsTheyWere) {
 TEST_F(ImportTest, ChangeFollowsTheStoredKindAndAFailedChangeStoresNothing) {
   db.addOctel("1", "octel");
   db.addVeltro("2", "veltro", 7);
-  db.execute("INSERT INTO Node (SerialNo, Name, ServerType) VALUES ('3', 'no windows', 1)");
-  db.execute("INSERT INTO OctelNode (SerialNo, PhoneNo, Ext, DialingSequence) VALUES ('3', '1', '1', 'N')");
+  db.addOctel("3", "no windows", false);
   db.addOctel("4", "octel");
-  Cells badTime = octel("C", "4", {{"Name", "changed"}, {"UrgentEndTime", "24:00"}});
-  Cells missing = octel("C", "404");
-  Cells noWindows = octel("C", "3", {{"Name", "changed"}});
+  Lines badTime = octel("C", "4", {{"Name", "changed"}, {"UrgentEndTime", "24:00"}}), missing = octel("C", "404"),
+        noWindows = octel("C", "3", {{"Name", "changed"}});
   RunResult run = import({octel("C", "1", {{"Codec", "bad"}, {"VeltroServerName", "ignored"}, {"Extension", ""}}),
                           veltro("C", "2", {{"NodeType", "O"}, {"PhoneNo", "letters"}, {"NormalBeginTime", "99"},
                                             {"Codec", "g711"}, {"VeltroSMTPSuffix", "new.example"}}),
@@ -180,7 +157,7 @@ TEST_F(ImportTest, ChangeFollowsTheStoredKindAndAFailedChangeStoresNothing) {
   EXPECT_EQ(lines[0].substr(lines[0].size() - 15), "\"Successful\",\"\"");
   EXPECT_EQ(lines[2], resultLine(badTime, "Error", "Invalid value in column: urgentendtime"));
   EXPECT_EQ(lines[3], resultLine(missing, "Error", kNotFound));
-  EXPECT_EQ(lines[4].rfind(quotedLine(valuesOf(noWindows)) + ",\"Error\",\"Run-time error 3021: ", 0), 0u);
+  EXPECT_EQ(lines[4].rfind(quotedLine(noWindows) + ",\"Error\",\"Run-time error 3021: ", 0), 0u);
   EXPECT_EQ((Row{node("4")[0], node("3")[0]}), (Row{"octel", "no windows"}));
   EXPECT_EQ(node("404"), Row{});
   EXPECT_EQ(windows("4")[1], (Row{"1", "1", "12:00AM", "11:59PM", "30"}));
@@ -190,9 +167,8 @@ TEST_F(ImportTest, ChangeFollowsTheStoredKindAndAFailedChangeStoresNothing) {
 TEST_F(ImportTest, DeleteRemovesEveryRowOfTheNodeAndDumpsItFirst) {
   db.addOctel("1", "octel");
   db.addVeltro("2", "veltro");
-  db.execute("INSERT INTO Directory (SerialNo) VALUES ('1')");
-  db.execute("INSERT INTO Directory (SerialNo) VALUES ('2')");
-  Cells missing = veltro("D", "3");
+  for (std::string serial : {"1", "2"}) db.execute("INSERT INTO Directory (SerialNo) VALUES (?)", {serial});
+  Lines missing = veltro("D", "3");
   RunResult run = import({octel("D", "1"), veltro("D", "2"), missing});
   EXPECT_EQ(results()[2], resultLine(missing, "Error", kNotFound));
   for (const char* table : {"Node", "OctelNode", "VPIMNode", "DeliveryWindow", "Directory"}) {
@@ -215,24 +191,22 @@ TEST_F(ImportTest, DeleteRemovesEveryRowOfTheNodeAndDumpsItFirst) {
 TEST_F(ImportTest, LookupThatFailsIsNeverTakenForFoundOrMissing) {
   db.addOctel("1", "octel");
   db.execute("ALTER TABLE Node RENAME TO NodeAway");
-  Cells add = veltro("A", "2");
-  Cells remove = octel("D", "1");
+  Lines add = veltro("A", "2"), remove = octel("D", "1");
   RunResult run = import({add, remove});
   db.execute("ALTER TABLE NodeAway RENAME TO Node");
   EXPECT_EQ(run.status, 1);
   Lines lines = results();
   ASSERT_EQ(lines.size(), 2u);
-  std::string failed = ",\"Error\",\"Run-time error -2147467259: ";
-  EXPECT_EQ(lines[0].rfind(quotedLine(valuesOf(add)) + failed, 0), 0u) << lines[0];
-  EXPECT_EQ(lines[1].rfind(quotedLine(valuesOf(remove)) + failed, 0), 0u) << lines[1];
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_TRUE(lines[i].starts_with(quotedLine(i ? remove : add) + ",\"Error\",\"Run-time error -2147467259: ")) << lines[i];
+  }
   EXPECT_EQ(kindRows(), (std::vector<size_t>{1, 0, 3}));
 }
 
 TEST_F(ImportTest, HeaderOnlyFileProcessesNoLineAndAShortLineIsNotActedOn) {
   RunResult run = import({});
   EXPECT_EQ(run.status, 0);
-  EXPECT_TRUE(holds(run.out, "Processing data...\r\nFinished processing data.\r\n\r\n"
-                             "Total nodes effected: 0 Successful changes: 0 Errors: 0\r\n"));
+  EXPECT_TRUE(holds(run.out, "Processing data...\r\nFinished processing data.\r\n\r\n" + importSummary(0, 0)));
   EXPECT_EQ(readBytes(folder.path("nodes.out.csv")), quotedLine(kColumns) + ",\"Result\",\"Details\"\r\n");
 
   writeBytes(folder.path("nodes.csv"), quotedLine(kColumns) + "\r\n\"V\",\"A\",\"5\"\r\n\r\n");
@@ -248,11 +222,8 @@ TEST_F(ImportTest, ResultFileThatMayNotBeWrittenStopsBeforeReadingInput) {
   folder.lockForUnprivilegedRun(folder.path("nodes.out.csv"));
   RunResult run = folder.runUnprivileged({"/i:nodes.csv"});
   EXPECT_EQ(run.status, 2);
-  Lines console = crlfLines(run.out);
-  EXPECT_EQ(Lines(console.end() - 2, console.end()),
-            (Lines{"ERROR: Cannot open nodes.out.csv for writing.",
-                   "       Close any applications that may be using this file and try again or use a different "
-                   "filename."}));
+  EXPECT_TRUE(run.out.ends_with("ERROR: Cannot open nodes.out.csv for writing.\r\n       Close any applications that "
+                                "may be using this file and try again or use a different filename.\r\n"));
   EXPECT_EQ(readBytes(folder.path("nodes.out.csv")), "old results");
   EXPECT_EQ(rowsOf("Node"), 0u);
 }

@@ -14,17 +14,9 @@ Lines NodeLine::values() const {
 }
 
 NodeLine octelLine(const std::string& action, const std::string& serial, const std::string& name) {
-  return {"O",
-          action,
-          serial,
-          name,
-          "",
-          "",
-          "",
-          "5551234",
-          "22",
-          "9P",
-          {"08:30", "5:00 pm", "15", "7:00AM", "23:00", "5", "", "", "240"}};
+  NodeLine line{"O", action, serial, name, "", "", "", "5551234", "22", "9P", {}};
+  line.windows = {"08:30", "5:00 pm", "15", "7:00AM", "23:00", "5", "", "", "240"};
+  return line;
 }
 
 NodeLine veltroLine(const std::string& action, const std::string& serial, const std::string& name) {

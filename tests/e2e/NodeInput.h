@@ -1,5 +1,5 @@
-// Node requests under the 19 column headings, written as a user's CSV file
-// is, and the result lines the import writes for them.
+// Node requests under the 19 column headings as a user's CSV file holds them,
+// and the result lines the import writes for them.
 #pragma once
 
 #include <array>
@@ -19,8 +19,7 @@ struct NodeLine {
   // Begin time, end time and interval of the normal, urgent and administration windows.
   std::array<std::string, 9> windows;
 
-  // The 19 cells in heading order.
-  Lines values() const;
+  Lines values() const;  // the 19 cells in heading order
 };
 
 // A complete Octel or Veltro request that every rule accepts.
@@ -39,7 +38,6 @@ std::string inputText(const std::vector<NodeLine>& lines);
 // The import's summary line for `lines` read of which `errors` failed.
 std::string importSummary(size_t lines, size_t errors);
 
-// Whether `text` holds `part`.
 inline bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // The result line the import writes for `values`.

@@ -1,7 +1,5 @@
-// Two imports started at the same moment in one program folder, so on one
-// node database (the embedded file, or the server when the DSN "Pelagor" is
-// defined). The runs must wait for each other rather than fail, and a serial
-// number that both add must land exactly once, as a whole node.
+// Two imports at once on one node database: they wait for each other rather
+// than fail, and a serial number both add lands exactly once, as a whole node.
 #include <algorithm>
 #include <map>
 
@@ -15,8 +13,7 @@ constexpr int kLinesPerRun = 1000;
 
 // Result and details of a result line's add; none of our values holds a quote or comma.
 struct Outcome {
-  std::string result;
-  std::string details;
+  std::string result, details;
 };
 
 // An add refused because the other run's node was there: found committed,
@@ -79,8 +76,7 @@ TEST_F(ParallelRunTest, SharedSerialNumbersLandOnceAndOwnSerialNumbersAllLand) {
   StartedRun startedA = folder.start({"/i:a.csv"});
   StartedRun startedB = folder.start({"/i:b.csv"});
   std::vector<RunResult> runs = {startedA.wait(), startedB.wait()};
-  auto a = outcomes("a");
-  auto b = outcomes("b");
+  auto a = outcomes("a"), b = outcomes("b");
   std::map<std::string, std::string> stored;
   for (const auto& row : db.rows("SELECT SerialNo, Name FROM Node")) stored[row[0]] = row[1];
   std::string wrong;
@@ -101,8 +97,7 @@ TEST_F(ParallelRunTest, SharedSerialNumbersLandOnceAndOwnSerialNumbersAllLand) {
   }
   EXPECT_EQ(wrong, "");
   EXPECT_EQ(stored.size(), kLinesPerRun * 3u / 2);
-  EXPECT_EQ(runs[0].status, errorsIn[0] ? 1 : 0);
-  EXPECT_EQ(runs[1].status, errorsIn[1] ? 1 : 0);
+  EXPECT_EQ((std::vector<int>{runs[0].status, runs[1].status}), (std::vector<int>{errorsIn[0], errorsIn[1]}));
   EXPECT_EQ(brokenNodes(db), std::vector<Row>{});
   // Neither run met a locked database: not on its console, in its result file or in the logs.
   std::string everything = allLogs(folder) + readBytes(folder.path("a.out.csv")) + readBytes(folder.path("b.out.csv"));

@@ -5,13 +5,26 @@
 #include <utility>
 
 namespace tarnwick::e2e {
-
 namespace {
 
 std::string shellQuoted(const std::string& word) {
   std::string quoted = "'";
   for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
+}
+
+// How many rows of `table` (with `condition`) belong to the node n.
+std::string rowsOf(const std::string& table, const std::string& condition = "") {
+  return "(SELECT COUNT(*) FROM " + table + " k WHERE k.SerialNo = n.SerialNo" + condition + ")";
+}
+
+// `octel` for an Octel node n, `veltro` for a Veltro one.
+std::string byKind(int octel, int veltro) {
+  return "(CASE WHEN n.ServerType = 1 THEN " + std::to_string(octel) + " ELSE " + std::to_string(veltro) + " END)";
+}
+
+std::string withoutNode(const std::string& table) {
+  return " UNION ALL SELECT SerialNo FROM " + table + " WHERE SerialNo NOT IN (SELECT SerialNo FROM Node)";
 }
 
 }  // namespace
@@ -62,9 +75,7 @@ StartedRun ProgramFolder::startCommand(const std::string& launcher, const std::v
 StartedRun::StartedRun(StartedRun&& other) noexcept
     : shell_(std::exchange(other.shell_, nullptr)), scratch_(std::move(other.scratch_)) {}
 
-StartedRun::~StartedRun() {
-  if (shell_) pclose(shell_);
-}
+StartedRun::~StartedRun() { if (shell_) pclose(shell_); }
 
 RunResult StartedRun::wait() {
   if (!shell_) return {};
@@ -125,9 +136,7 @@ void NodeDatabase::execute(const std::string& sql, const std::vector<platform::V
 }
 
 void NodeDatabase::clear() {
-  for (const char* table : {"DeliveryWindow", "OctelNode", "VPIMNode", "Directory", "Node"}) {
-    execute(std::string("DELETE FROM ") + table);
-  }
+  for (std::string table : {"DeliveryWindow", "OctelNode", "VPIMNode", "Directory", "Node"}) execute("DELETE FROM " + table);
 }
 
 void NodeDatabase::addOctel(const std::string& serial, const std::string& name, bool withWindows) {
@@ -149,8 +158,7 @@ void NodeDatabase::addVeltro(const std::string& serial, const std::string& name,
 
 void emptyServerDatabase() {
   ProgramFolder probe;
-  NodeDatabase db(probe);
-  if (db.engine() != "sqlite3") db.clear();
+  if (NodeDatabase db(probe); db.engine() != "sqlite3") db.clear();
 }
 
 Lines crlfLines(const std::string& text) {
@@ -184,24 +192,6 @@ std::string storedAs(const NodeLine& line) {
   return line.name + "|" + (line.nodeType == "V" ? line.serverName + "|" + line.smtpSuffix : "|");
 }
 
-namespace {
-
-// How many rows of `table` (with `condition`) belong to the node n.
-std::string rowsOf(const std::string& table, const std::string& condition = "") {
-  return "(SELECT COUNT(*) FROM " + table + " k WHERE k.SerialNo = n.SerialNo" + condition + ")";
-}
-
-// `octel` for an Octel node n, `veltro` for a Veltro one.
-std::string byKind(int octel, int veltro) {
-  return "(CASE WHEN n.ServerType = 1 THEN " + std::to_string(octel) + " ELSE " + std::to_string(veltro) + " END)";
-}
-
-std::string withoutNode(const std::string& table) {
-  return " UNION ALL SELECT SerialNo FROM " + table + " WHERE SerialNo NOT IN (SELECT SerialNo FROM Node)";
-}
-
-}  // namespace
-
 std::vector<Row> brokenNodes(NodeDatabase& db) {
   std::string notWhole = "n.ServerType NOT IN (1, 2) OR " + rowsOf("OctelNode") + " <> " + byKind(1, 0) + " OR " +
                          rowsOf("VPIMNode") + " <> " + byKind(0, 1) + " OR " + rowsOf("DeliveryWindow") + " <> " +
@@ -215,9 +205,7 @@ std::vector<Row> brokenNodes(NodeDatabase& db) {
 
 Lines logLinesWithoutTime(const std::string& logText) {
   Lines lines = crlfLines(logText);
-  for (auto& line : lines) {
-    if (line.size() > 8 && line[2] == ':' && line[5] == ':') line.erase(0, 8);
-  }
+  for (auto& line : lines) if (line.size() > 8 && line[2] == ':' && line[5] == ':') line.erase(0, 8);
   return lines;
 }
 

@@ -26,8 +26,7 @@ using Row = std::vector<std::string>;
 
 struct RunResult {
   int status = -1;
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 // A run going on in the background until waited for.
@@ -37,10 +36,8 @@ class StartedRun {
   StartedRun(StartedRun&& other) noexcept;
   ~StartedRun();
 
-  // Waits for the run to end; its exit status and output.
   RunResult wait();
-  // Sends the signal named `name` ("KILL", "STOP", "CONT") to the program;
-  // its status after signal N is 128 + N.
+  // Sends signal `name` ("KILL", "STOP", "CONT"); the status after signal N is 128 + N.
   void signal(const std::string& name);
 
  private:
@@ -55,19 +52,16 @@ class ProgramFolder {
 
   std::string path(const std::string& name = "") const { return folder_.path(name); }
   std::string program() const { return path(programName_); }
-
-  // Runs the program with `args` (shell words) in `workingDir` (the program
-  // folder when empty), standard input closed; start() returns at once.
+  // Runs the program with `args` in `workingDir` (default: the folder), stdin closed; start() returns at once.
   RunResult run(const std::vector<std::string>& args, const std::string& workingDir = "") const;
   StartedRun start(const std::vector<std::string>& args, const std::string& workingDir = "") const;
 
-  // Hands the folder to the unprivileged user "nobody" (the tests run as
-  // root, whom no permission stops), except `lockedFile`, which nobody may
-  // only read; runUnprivileged() then runs the program as nobody.
+  // Hands the folder to "nobody" (root ignores permissions), `lockedFile` read-only;
+  // runUnprivileged() then runs the program as nobody.
   void lockForUnprivilegedRun(const std::string& lockedFile) const;
   RunResult runUnprivileged(const std::vector<std::string>& args) const;
 
-  // The text of the run's log file (there must be exactly one).
+  // The text of the only log file.
   std::string logText() const;
 
  private:
@@ -87,14 +81,12 @@ class NodeDatabase {
  public:
   explicit NodeDatabase(const ProgramFolder& folder);
 
-  // Rows of `sql`, every value as text.
   std::vector<Row> rows(const std::string& sql);
   void execute(const std::string& sql, const std::vector<platform::Value>& params = {});
-  // Deletes every row of the five tables (a server keeps them between tests).
-  void clear();
+  void clear();  // empties the five tables (a server keeps them between tests)
   std::string engine() { return connection_->engine(); }
 
-  // One Octel node (with its three windows), one Veltro node.
+  // One Octel node (with its three windows) or Veltro node.
   void addOctel(const std::string& serial, const std::string& name, bool withWindows = true);
   void addVeltro(const std::string& serial, const std::string& name, int codec = 307);
 
@@ -105,27 +97,20 @@ class NodeDatabase {
 
 // Empties the tables of a server, which every program folder shares.
 void emptyServerDatabase();
-
-// Splits text at CR LF; the text must end with one.
+// Splits text that ends in CR LF at CR LF.
 Lines crlfLines(const std::string& text);
-
-// The data lines of the result file at `path`; a last line cut off before
-// its CR LF is left out.
+// The data lines of a result file, without a last line cut off before its CR LF.
 Lines resultLines(const std::string& path);
 
-// "Name|DomainName|ProxyDomain" of every stored node by serial number, and
-// that of the node a successful add or change of `line` leaves.
+// "Name|DomainName|ProxyDomain" of every stored node by serial, and of the node `line` leaves.
 std::map<std::string, std::string> storedNodes(NodeDatabase& db);
 std::string storedAs(const NodeLine& line);
 
-// Serial numbers of nodes that are not whole (an Octel node has one OctelNode
-// row and windows of types 0, 1 and 2; a Veltro node one VPIMNode row only)
+// Serials of nodes not whole (Octel: one OctelNode row, windows 0, 1, 2; Veltro: one VPIMNode row)
 // and of kind or window rows without their Node row.
 std::vector<Row> brokenNodes(NodeDatabase& db);
 
-// The log's lines, each logged line without its time of day.
 Lines logLinesWithoutTime(const std::string& logText);
-
 // Every log file of the folder, one after another.
 std::string allLogs(const ProgramFolder& folder);
 

@@ -1,8 +1,6 @@
-// Faults a real run meets: a log folder it may not create, files it cannot
-// open, full disks under the log and the result file, a database another
-// process keeps locked, and an input file that goes away or is cut short.
-// Each must end with a clear message and the documented exit status, and
-// leave no line unaccounted for and no node half-written.
+// Faults a real run meets: unusable folders and files, full disks, a locked
+// database, an input that goes away. Each ends with a clear message and its
+// exit status, no line unaccounted for and no node half-written.
 #include <cstdlib>
 
 #include "e2e/ProgramRun.h"
@@ -15,22 +13,18 @@ using namespace std::chrono_literals;
 std::string shellWord(const std::string& path) { return "'" + path + "'"; }
 bool shell(const std::string& command) { return std::system(command.c_str()) == 0; }
 
-// A small memory file system mounted on `folder` while the object lives;
-// `mounted` is false where mounting (which needs root) is refused.
+// A small tmpfs on `folder` while the object lives; `mounted` is false without the right to mount.
 struct SmallDisk {
   SmallDisk(const std::string& folder, const std::string& size)
       : folder(folder),
         mounted(fs::create_directories(folder) &&
                 shell("mount -t tmpfs -o size=" + size + " tmpfs " + shellWord(folder) + " 2>/dev/null")) {}
-  ~SmallDisk() {
-    if (mounted) shell("umount " + shellWord(folder));
-  }
+  ~SmallDisk() { if (mounted) shell("umount " + shellWord(folder)); }
   const std::string folder;
   const bool mounted;
 };
 
-// Another process, the sqlite3 shell, holding the write lock of the folder's
-// embedded database for `seconds` from the moment the constructor returns.
+// The sqlite3 shell holding the write lock of the embedded database for `seconds` after construction.
 class DatabaseLock {
  public:
   DatabaseLock(const ProgramFolder& folder, int seconds) : marks_(folder.path() + ".lock") {
@@ -55,8 +49,8 @@ class FaultTest : public ::testing::Test {
  protected:
   FaultTest() { emptyServerDatabase(); }
 
-  void writeInput(const std::vector<NodeLine>& lines) { writeBytes(input(), inputText(lines)); }
   std::string input() const { return folder.path("nodes.csv"); }
+  void writeInput(const std::vector<NodeLine>& lines) { writeBytes(input(), inputText(lines)); }
   std::vector<std::string> results(const std::string& name = "nodes.out.csv") { return resultLines(folder.path(name)); }
 
   // Every add in `lines` has its result line; a successful one left a whole
@@ -81,8 +75,7 @@ class FaultTest : public ::testing::Test {
   ProgramFolder folder;
 };
 
-// Run as nobody: first in root's folder, where no log folder may be made,
-// then in a folder of its own with a file it may not read.
+// Run as nobody: in root's folder (no log folder), then in its own with an unreadable file.
 TEST_F(FaultTest, FolderOrFileThatCannotBeOpenedStopsBeforeAnyLine) {
   writeInput(mixedAdds(3));
   fs::permissions(folder.path(), fs::perms(0755));
@@ -96,10 +89,7 @@ TEST_F(FaultTest, FolderOrFileThatCannotBeOpenedStopsBeforeAnyLine) {
   fs::create_directory(folder.path("folder"));
   folder.lockForUnprivilegedRun(folder.path("secret.csv"));
   fs::permissions(folder.path("secret.csv"), fs::perms::none);
-  const struct {
-    std::vector<std::string> args;
-    std::string error;
-  } cases[] = {{{"/i:nodes.csv", "/o:missing/results.csv"},
+  const struct { std::vector<std::string> args; std::string error; } cases[] = {{{"/i:nodes.csv", "/o:missing/results.csv"},
                 "Cannot open missing/results.csv for writing.\r\n       Path not found"},
                {{"/i:nodes.csv", "/o:folder"}, "Cannot open folder for writing.\r\n       Path/File access error"},
                {{"/i:secret.csv"}, "Cannot read " + folder.path("secret.csv") + ".\r\n       Permission denied"}};
@@ -113,8 +103,7 @@ TEST_F(FaultTest, FolderOrFileThatCannotBeOpenedStopsBeforeAnyLine) {
   EXPECT_EQ(NodeDatabase(folder).rows("SELECT SerialNo FROM Node"), std::vector<Row>{});
 }
 
-// Every failed log write is reported once through the log itself (mirrored
-// to standard error); the report, failing in turn, is never reported again.
+// A failed log write is reported once through the log (mirrored to stderr), never the failed report.
 TEST_F(FaultTest, LogDiskThatFillsIsReportedOnceAndTheImportGoesOn) {
   SmallDisk disk(folder.path("LOGS"), "64k");
   if (!disk.mounted) GTEST_SKIP() << "no right to mount a small file system here";
@@ -133,8 +122,7 @@ TEST_F(FaultTest, LogDiskThatFillsIsReportedOnceAndTheImportGoesOn) {
   EXPECT_TRUE(holds(run.err, "ERROR: Cannot write to log file "));
 }
 
-// A result line that does not fit on the disk is logged with the failure;
-// the import goes on, and the console says how many lines the file lacks.
+// Result lines that do not fit are logged; the console says how many the file lacks.
 TEST_F(FaultTest, ResultDiskThatFillsLosesNoLineAndLeavesNodesWhole) {
   SmallDisk disk(folder.path("full"), "8k");
   if (!disk.mounted) GTEST_SKIP() << "no right to mount a small file system here";
@@ -158,14 +146,10 @@ TEST_F(FaultTest, ResultDiskThatFillsLosesNoLineAndLeavesNodesWhole) {
   EXPECT_EQ(storedNodes(db).size(), lines.size());
 }
 
-// Another program takes the write lock while an import runs. An export
-// reads what was committed all the same; the import line that waits longer
-// than the busy timeout fails as a whole, a later one gets the lock in time.
+// A lock taken mid-import: an export reads the committed nodes; lines waiting past the busy
+// timeout fail whole, later ones get the lock.
 TEST_F(FaultTest, DatabaseLockedBeyondTheBusyTimeoutFailsTheWaitingLineAndLetsExportsRead) {
-  {
-    NodeDatabase db(folder);
-    if (db.engine() != "sqlite3") GTEST_SKIP() << "the lock is taken on the embedded database";
-  }
+  if (NodeDatabase(folder).engine() != "sqlite3") GTEST_SKIP() << "the lock is taken on the embedded database";
   auto lines = mixedAdds(10000);  // long enough a run for the lock to come while it works
   writeInput(lines);
   auto started = folder.start({"/i:nodes.csv"});
@@ -183,16 +167,13 @@ TEST_F(FaultTest, DatabaseLockedBeyondTheBusyTimeoutFailsTheWaitingLineAndLetsEx
   auto refusals = checkAdds(lines, results());
   ASSERT_FALSE(refusals.empty()) << "the import ended before the lock was taken";
   for (const auto& details : refusals) {
-    EXPECT_TRUE(details.starts_with("Run-time error -2147467259: ")) << details;
-    EXPECT_TRUE(holds(details, "database is locked")) << details;
+    EXPECT_TRUE(details.starts_with("Run-time error -2147467259: ") && holds(details, "database is locked")) << details;
   }
   EXPECT_TRUE(holds(run.out, importSummary(lines.size(), refusals.size())));
 }
 
-// The import is stopped after its first result line and the input changed
-// under it. A removed file is read to its end through the open descriptor;
-// a file cut inside a line, further ahead than the reader buffers, ends
-// there: the lines before it are imported and the cut line is refused.
+// The input changed under a stopped import: a removed file is read to its end; one cut
+// mid-line beyond the reader's buffer ends there, the cut line refused.
 TEST_F(FaultTest, InputRemovedOrCutShortMidRun) {
   auto lines = mixedAdds(3000);
   for (bool cut : {false, true}) {

@@ -1,7 +1,5 @@
-// Hostile and broken input end to end: binary garbage, NUL bytes, a 10 MB
-// line, 100,000 columns, missing headings, bytes that are not UTF-8 after a
-// UTF-8 mark, SQL-looking text and long serial numbers. No run may crash;
-// every line read gets its result line, and only whole nodes are stored.
+// Hostile and broken input end to end. No run may crash; every line read
+// gets its result line, and only whole nodes are stored.
 #include <random>
 #include <set>
 
@@ -9,7 +7,6 @@
 
 namespace tarnwick::e2e {
 namespace {
-
 
 const std::string kFewerValues = "Line has fewer values than the header";
 const std::string kHoldsNul = "Line holds a NUL character";
@@ -43,7 +40,6 @@ class HostileInputTest : public ::testing::Test {
   }
 
   std::vector<std::string> results() { return resultLines(folder->path("nodes.out.csv")); }
-
   std::unique_ptr<ProgramFolder> folder;
 };
 
@@ -77,9 +73,9 @@ struct HostileCase {
 std::vector<HostileCase> hostileCases() {
   std::vector<HostileCase> cases;
   {  // a NUL byte refuses the line instead of cutting its value short
-    NodeLine inName = veltroLine("A", "1", std::string("ab\0cd", 5)), inUnusedCell = veltroLine("A", "2", "South");
+    NodeLine inName = veltroLine("A", "1", std::string("ab\0cd", 5)), inUnusedCell = veltroLine("A", "2", "South"),
+             clean = veltroLine("A", "3", "clean");
     inUnusedCell.phone = std::string("1\0", 2);
-    NodeLine clean = veltroLine("A", "3", "clean");
     cases.push_back({"NUL", inputText({inName, inUnusedCell, clean}), {}, 1,
                      {resultLine(inName.values(), "Error", kHoldsNul),
                       resultLine(inUnusedCell.values(), "Error", kHoldsNul), resultLine(clean.values(), "Successful")},
@@ -87,9 +83,9 @@ std::vector<HostileCase> hostileCases() {
   }
   {  // 10 MB lines are read whole and judged by their rules
     const std::string huge(10 * 1024 * 1024, 'x');
-    NodeLine hugeName = veltroLine("A", "1", huge), hugeUnusedCell = octelLine("A", "2", "North");
+    NodeLine hugeName = veltroLine("A", "1", huge), hugeUnusedCell = octelLine("A", "2", "North"),
+             after = veltroLine("A", "3", "after");
     hugeUnusedCell.serverName = huge;
-    NodeLine after = veltroLine("A", "3", "after");
     cases.push_back({"10 MB", withLineEnds({quotedLine(kColumns), quotedLine(hugeName.values()),
                                             quotedLine(hugeUnusedCell.values()), huge, quotedLine(after.values())}),
                      {}, 1,
@@ -157,9 +153,8 @@ std::vector<HostileCase> hostileCases() {
     if (actionMissing) missing = {"Action"};
     auto keep = [&](const std::vector<std::string>& cells) {
       std::vector<std::string> kept;
-      for (size_t i = 0; i < cells.size(); ++i) {
+      for (size_t i = 0; i < cells.size(); ++i)
         if (!missing.count(kColumns[i])) kept.push_back(cells[i]);
-      }
       return kept;
     };
     auto result = [&](const NodeLine& line, bool succeeds) {
@@ -184,10 +179,8 @@ TEST_F(HostileInputTest, EveryLineIsAnsweredAndOnlyWholeNodesAreStored) {
     EXPECT_EQ(results(), c.results);
     expectStored(c.after);
     EXPECT_EQ(readBytes(folder->path("nodes.out.csv")).starts_with(kBom), c.input.starts_with(kBom));
-    size_t errors = static_cast<size_t>(std::count_if(c.results.begin(), c.results.end(), [](const std::string& line) {
-      return holds(line, "\",\"Error\",\"");
-    }));
-    std::string summary = importSummary(c.results.size(), errors);
+    auto errors = std::count_if(c.results.begin(), c.results.end(), [](auto& line) { return holds(line, "\",\"Error\",\""); });
+    std::string summary = importSummary(c.results.size(), static_cast<size_t>(errors));
     EXPECT_TRUE(holds(run.out, c.refusal.empty() ? summary : c.refusal)) << run.out.substr(0, 2000);
   }
 }

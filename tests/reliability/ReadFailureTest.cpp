@@ -1,7 +1,5 @@
-// An input file whose reads start failing half-way through an import, as on
-// a failing disk. Linux keeps reading a file that is removed or made
-// unreadable while it is open, so the failure is injected at the platform
-// seam, under the reader and the import driver as they run in the program.
+// Input reads failing mid-import, as on a failing disk. Linux keeps reading an open file
+// that is removed, so the failure is injected at the platform seam under the reader.
 #include <gtest/gtest.h>
 
 #include "e2e/NodeInput.h"
@@ -45,8 +43,7 @@ class FailingInput : public platform::TextStream {
   int readsLeft_;
 };
 
-// The program in a scratch folder, its console caught, its input failing
-// after the headings and three lines; the program's units use it while it lives.
+// The program in a scratch folder, console caught, input failing after the headings and three lines.
 class FailingInputEnv : public platform::EnvWrapper {
  public:
   FailingInputEnv() : EnvWrapper(platform::Env::Default()) {
@@ -77,9 +74,8 @@ class FailingInputEnv : public platform::EnvWrapper {
   std::string out;
 };
 
-// The lines read before the failure keep their results, the failure is shown
-// and logged, and the import ends with its summary: no line is lost, and
-// none is made up from a read that failed.
+// The lines read keep their results, the failure is shown and logged, and the summary
+// follows: no line lost, none made up from a failed read.
 TEST(ReadFailureTest, InputFailingMidRunEndsTheImportAfterTheLinesRead) {
   FailingInputEnv env;
   connection().setConnectionString("Data Source=Pelagor");
