@@ -214,6 +214,14 @@ std::string dialSequenceOrDefault() {
   return sequence.empty() ? "N" : sequence;
 }
 
+// A new row of the node's kind table (OctelNode or VPIMNode), keyed by the
+// line's serial number; its other fields follow.
+void addKindRow(Recordset& rs, const std::string& table) {
+  NodeTables::openForAdding(rs, table, LockType::Optimistic);
+  rs.addNew();
+  rs.setField("SerialNo", reader().getValue("serialno"));
+}
+
 // The Octel row's values of the current line (a new or a stored row).
 void setOctelFields(Recordset& rs) {
   rs.setField("PhoneNo", reader().getValue("phoneno"));
@@ -640,17 +648,13 @@ int32_t addNode() {
     });
     if (octel) {
       p.step(10, [&] {
-        NodeTables::openForAdding(rs, "OctelNode", LockType::Optimistic);
-        rs.addNew();
-        rs.setField("SerialNo", reader().getValue("serialno"));
+        addKindRow(rs, "OctelNode");
         setOctelFields(rs);
       });
       p.step(11, [] { addWindows(); });
     } else {
       p.step(11, [&] {
-        NodeTables::openForAdding(rs, "VPIMNode", LockType::Optimistic);
-        rs.addNew();
-        rs.setField("SerialNo", reader().getValue("serialno"));
+        addKindRow(rs, "VPIMNode");
         setVeltroFields(rs);
       });
     }
