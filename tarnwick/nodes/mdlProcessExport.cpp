@@ -1,0 +1,133 @@
+// mdlProcess: the export of every node in the import's column layout.
+#include "InputColumns.h"
+#include "NodeTables.h"
+#include "frontend/StdOutput.h"
+#include "logging/classLog.h"
+#include "mdlProcess.h"
+#include "mdlProcessParts.h"
+
+namespace tarnwick {
+
+using platform::db::Recordset;
+using process::kUnit;
+using Then = Procedure::Then;
+using Failure = Procedure::Failure;
+
+namespace {
+
+// The 19 cells of one node's export line; a value that cannot be read stays
+// an empty cell.
+class ExportLine {
+ public:
+  explicit ExportLine(Procedure& p) : p_(p), cells_(std::size(kInputColumns)) {}
+
+  void set(size_t column, const std::function<std::string()>& value) {
+    p_.step(100 + static_cast<int>(column), [&] { cells_[column] = value(); });
+  }
+  const std::vector<std::string>& cells() const { return cells_; }
+
+ private:
+  Procedure& p_;
+  std::vector<std::string> cells_;
+};
+
+enum ExportColumn : size_t {
+  kNodeTypeCell = 0, kSerialCell = 2, kNameCell, kServerNameCell, kSmtpSuffixCell, kCodecCell,
+  kPhoneCell, kExtensionCell, kDialSequenceCell, kFirstWindowCell
+};
+
+std::string codecCell(const platform::Value& stored) {
+  std::string code = platform::toText(stored);
+  if (code == std::to_string(NodeTables::kG711)) return "G711";
+  if (code == std::to_string(NodeTables::kG729)) return "G729";
+  return "";
+}
+
+void fillOctelCells(ExportLine& line, Recordset& rs) {
+  line.set(kNodeTypeCell, [] { return "O"; });
+  line.set(kSerialCell, [&] { return platform::toText(rs.field("SerialNo")); });
+  line.set(kNameCell, [&] { return platform::toText(rs.field("Name")); });
+  line.set(kPhoneCell, [&] { return platform::toText(rs.field("PhoneNo")); });
+  line.set(kExtensionCell, [&] { return platform::toText(rs.field("Ext")); });
+  line.set(kDialSequenceCell, [&] { return platform::toText(rs.field("DialingSequence")); });
+  for (size_t cell = kFirstWindowCell; cell < std::size(kInputColumns); ++cell) {
+    line.set(cell, [&] { return platform::toText(rs.field(kInputColumns[cell].name)); });
+  }
+}
+
+void fillVeltroCells(ExportLine& line, Recordset& rs) {
+  line.set(kNodeTypeCell, [] { return "V"; });
+  line.set(kSerialCell, [&] { return platform::toText(rs.field("SerialNo")); });
+  line.set(kNameCell, [&] { return platform::toText(rs.field("Name")); });
+  line.set(kServerNameCell, [&] { return platform::toText(rs.field("DomainName")); });
+  line.set(kSmtpSuffixCell, [&] { return platform::toText(rs.field("ProxyDomain")); });
+  line.set(kCodecCell, [&] { return codecCell(rs.field("DefaultCodec")); });
+}
+
+// Writes one line per node of the open record set; only nodes whose line
+// reached the file are counted.
+void exportNodes(Procedure& p, Recordset& rs, const std::string& kindLabel,
+                 void (*fillCells)(ExportLine&, Recordset&), int32_t& count) {
+  bool atEnd = true;
+  auto checkEnd = [&] {
+    atEnd = true;
+    atEnd = rs.eof();
+  };
+  p.step(50, checkEnd);
+  while (!atEnd) {
+    ExportLine line(p);
+    fillCells(line, rs);
+    const std::string& serial = line.cells()[kSerialCell];
+    std::string text = kindLabel + line.cells()[kNameCell] + " - #" + serial;
+    p.step(53, [&] {
+      printLine(text);
+      Log().log(text, kVerInfo, p.tag());
+    });
+    p.step(54, [&] {
+      if (writeOutput(line.cells())) {
+        ++count;
+        return;
+      }
+      std::string error = "ERROR: Node #" + serial + " could not be written to the export file and was not exported.";
+      Log().log(error, kError, p.tag());
+      printLine("  " + error);
+    });
+    p.step(55, [&] { rs.moveNext(); });
+    p.step(56, checkEnd);
+  }
+}
+
+}  // namespace
+
+void exportData(const std::string& fileName) {
+  Procedure p(kUnit, "exportData");
+  p.onOtherErrors([&](const Failure& failure) {
+    p.logFailure(failure);
+    process::endIfOutputCannotOpen(failure, fileName);
+    return Then::NextStep;
+  });
+  int32_t count = 0;
+  p.run([&] {
+    p.step(process::kOpenOutputStep, [&] { process::openOutputFile(fileName); });
+    p.step(3, [] { writeOutput(getColumnNames()); });
+    Recordset rs;
+    p.step(5, [&] { NodeTables::openOctelNodes(rs); });
+    exportNodes(p, rs, "  Octel Node ", fillOctelCells, count);
+    p.step(6, [&] { rs.close(); });
+    p.step(7, [&] { NodeTables::openVeltroNodes(rs); });
+    exportNodes(p, rs, "  Veltro Node ", fillVeltroCells, count);
+    p.step(8, [] {
+      printLine("Finished exporting data.");
+      printLine();
+    });
+    p.step(9, [&] {
+      std::string total = "Total nodes exported: " + std::to_string(count);
+      Log().log(total, kInfo, p.tag());
+      printLine(total);
+      printLine();
+    });
+    p.traceExit(10);
+  });
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,35 @@
+// What the files of unit mdlProcess share: the import driver
+// (mdlProcess.cpp), the node operations (mdlProcessNodes.cpp) and the export
+// (mdlProcessExport.cpp).
+#pragma once
+
+#include <string>
+
+#include "logging/Procedure.h"
+#include "platform/Error.h"
+
+namespace tarnwick::process {
+
+inline constexpr const char* kUnit = "mdlProcess";
+
+// The statement number of opening the output file, in the import and the export.
+inline constexpr int kOpenOutputStep = 2;
+
+std::string lowerCase(std::string text);
+
+// The details of a line that a run-time failure ended.
+std::string runTimeErrorDetails(const platform::Error& error);
+
+std::string validationFailureText(const std::string& value, const std::string& column);
+
+// The details that the last node operation left for its result line.
+const std::string& lastOperationDetails();
+
+// Opens `fileName` as the run's output file, emptied.
+void openOutputFile(const std::string& fileName);
+
+// When `failure` is the output file's opening, ends the program with the
+// two console lines that say why; no job starts without its output file.
+void endIfOutputCannotOpen(const Procedure::Failure& failure, const std::string& fileName);
+
+}  // namespace tarnwick::process
