@@ -6,7 +6,19 @@
 namespace tarnwick {
 
 void StdOutput::writeStdOut(const std::string& text) {
-  platform::env()->writeStdOut(platform::toConsoleCharset(text));
+  std::string bytes = platform::toConsoleCharset(text);
+  if (holds_ > 0) {
+    held_ += bytes;
+  } else {
+    platform::env()->writeStdOut(bytes);
+  }
+}
+
+void StdOutput::release() {
+  if (holds_ > 0) --holds_;
+  if (holds_ > 0 || held_.empty()) return;
+  platform::env()->writeStdOut(held_);
+  held_.clear();
 }
 
 // After the last CR LF the column is what follows it; without one, the

@@ -41,6 +41,8 @@ void rollBackOpenTransaction() {
 
 // A node operation keeps a line whole: a value that fails its rule ends it
 // with 5, any other failure with 6, and either way nothing of the line stays.
+// What it prints reaches the console only when it is over, so a console
+// that is not read never keeps its transaction open.
 class NodeOperation {
  public:
   NodeOperation(const char* name, int exitLine) : p_(kUnit, name), exitLine_(exitLine) {
@@ -122,6 +124,7 @@ class NodeOperation {
   }
 
  private:
+  ConsoleHold console_;  // first in, last out: released once the operation is over
   Procedure p_;
   int exitLine_;
   int32_t result_ = kDone;

@@ -65,37 +65,49 @@ class FailingInputEnv : public platform::EnvWrapper {
     if (path != input()) return file;
     return std::make_unique<FailingInput>(std::move(file), 1 + 3);
   }
-  void writeStdOut(const std::string& bytes) override { out += bytes; }
+  void writeStdOut(const std::string& bytes) override {
+    out += bytes;
+    printedInTransaction |= connection().inTransaction();
+  }
   [[noreturn]] void exitProcess(int status) override { throw status; }
 
   std::string input() const { return folder.path("nodes.csv"); }
 
   platform::test::TempFolder folder;
   std::string out;
+  bool printedInTransaction = false;  // a stalled console would then hold the write lock
 };
 
 // The lines read keep their results, the failure is shown and logged, and the summary
-// follows: no line lost, none made up from a failed read.
+// follows: no line lost, none made up from a failed read. A refused add prints its
+// notice only after its roll-back.
 TEST(ReadFailureTest, InputFailingMidRunEndsTheImportAfterTheLinesRead) {
   FailingInputEnv env;
   connection().setConnectionString("Data Source=Pelagor");
   connection().open();
   auto lines = mixedAdds(6);
+  lines[1] = veltroLine("A", "1", "again");
   platform::test::writeBytes(env.input(), inputText(lines));
   std::string results = env.folder.path("nodes.out.csv");
   RunOutcome::noteJobStarted();
   importData(env.input(), results);
 
   std::string expected = quotedLine(kColumns) + ",\"Result\",\"Details\"\r\n";
-  for (size_t i = 0; i < 3; ++i) expected += resultLine(lines[i].values(), "Successful") + "\r\n";
+  for (size_t i = 0; i < 3; ++i) {
+    expected += resultLine(lines[i].values(), i == 1 ? "Error" : "Successful",
+                           i == 1 ? "Node with this serial number already exists in Node Table" : "") + "\r\n";
+  }
   EXPECT_EQ(readBytes(results), expected);
   EXPECT_TRUE(holds(env.out, "ERROR: Cannot read " + env.input() + ".\r\n       Path/File access error\r\n"));
-  EXPECT_TRUE(holds(env.out, importSummary(3, 0)));
+  EXPECT_TRUE(holds(env.out, importSummary(3, 1)));
+  EXPECT_TRUE(holds(env.out, "Line: 3    SerialNo = 1\r\n    Adding Node #1\r\n      Error adding node #1 - Node with "
+                             "that serial number already exists in Node Table\r\n  Processing Line: 4 "));
+  EXPECT_FALSE(env.printedInTransaction);
   EXPECT_TRUE(holds(readBytes(Log().strLogFile()), "Err.Number = 75 Err.Description = Path/File access error Line: 61"));
   EXPECT_EQ(RunOutcome::exitStatus(), RunOutcome::kSomethingFailed);
   platform::db::Recordset rs;
   rs.open("SELECT * FROM Node", connection(), platform::db::CursorType::Static, platform::db::LockType::ReadOnly);
-  EXPECT_EQ(rs.recordCount(), 3);
+  EXPECT_EQ(rs.recordCount(), 2);
 }
 
 }  // namespace
