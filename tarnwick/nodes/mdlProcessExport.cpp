@@ -1,4 +1,6 @@
 // mdlProcess: the export of every node in the import's column layout.
+#include <cctype>
+
 #include "InputColumns.h"
 #include "NodeTables.h"
 #include "frontend/StdOutput.h"
@@ -43,6 +45,16 @@ std::string codecCell(const platform::Value& stored) {
   return "";
 }
 
+// A 24-hour time is stored without its leading zero ("8:30" from "08:30");
+// the export writes it back with it, as the time rule asks for. No other
+// stored window value (a 12-hour time, an interval) has this form.
+std::string windowCell(const platform::Value& stored) {
+  std::string text = platform::toText(stored);
+  auto digit = [&](size_t i) { return std::isdigit(static_cast<unsigned char>(text[i])) != 0; };
+  bool oneDigitHour = text.size() == 4 && digit(0) && text[1] == ':' && digit(2) && digit(3);
+  return oneDigitHour ? "0" + text : text;
+}
+
 void fillOctelCells(ExportLine& line, Recordset& rs) {
   line.set(kNodeTypeCell, [] { return "O"; });
   line.set(kSerialCell, [&] { return platform::toText(rs.field("SerialNo")); });
@@ -51,7 +63,7 @@ void fillOctelCells(ExportLine& line, Recordset& rs) {
   line.set(kExtensionCell, [&] { return platform::toText(rs.field("Ext")); });
   line.set(kDialSequenceCell, [&] { return platform::toText(rs.field("DialingSequence")); });
   for (size_t cell = kFirstWindowCell; cell < std::size(kInputColumns); ++cell) {
-    line.set(cell, [&] { return platform::toText(rs.field(kInputColumns[cell].name)); });
+    line.set(cell, [&] { return windowCell(rs.field(kInputColumns[cell].name)); });
   }
 }
 
@@ -99,15 +111,18 @@ void exportNodes(Procedure& p, Recordset& rs, const std::string& kindLabel,
 
 }  // namespace
 
+// Every failure shows on the console too: an export that lost nodes to a
+// failing database must not look complete.
 void exportData(const std::string& fileName) {
   Procedure p(kUnit, "exportData");
   p.onOtherErrors([&](const Failure& failure) {
     p.logFailure(failure);
     process::endIfOutputCannotOpen(failure, fileName);
+    printLine("  ERROR: Reading the nodes failed: " + failure.error.description());
     return Then::NextStep;
   });
   int32_t count = 0;
-  p.run([&] {
+  bool completed = p.run([&] {
     p.step(process::kOpenOutputStep, [&] { process::openOutputFile(fileName); });
     p.step(3, [] { writeOutput(getColumnNames()); });
     Recordset rs;
@@ -128,6 +143,7 @@ void exportData(const std::string& fileName) {
     });
     p.traceExit(10);
   });
+  if (!completed) printLine("ERROR: The export stopped after too many errors; not every node was exported.");
 }
 
 }  // namespace tarnwick

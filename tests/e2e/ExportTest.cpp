@@ -39,6 +39,13 @@ TEST_F(ExportTest, EmptyDatabaseGivesTheHeaderOnlyAndTheTwoExampleNodesAreWritte
                                            "11:59PM", "30", "8:00AM", "5:00PM", "5", "12:00AM", "11:59PM", "60"}),
                                  exported({"V", "", "2002", "South", "vmsrv1", "maildomain", "G729"})}));
   EXPECT_EQ(run.status, 0);
+  // 24-hour times stored without their leading zero get it back, so the line imports again as it was.
+  db.execute("UPDATE DeliveryWindow SET BeginTime = '8:30', EndTime = '0:05' WHERE MessageType = 0");
+  std::string octel = exportFile()[1];
+  EXPECT_TRUE(holds(octel, "\"N\",\"08:30\",\"00:05\",\"30\"")) << octel;
+  writeBytes(folder.path("back.csv"), header + "\r\n" + octel.replace(4, 2, "\"C\"") + "\r\n");
+  EXPECT_EQ(folder.run({"/i:back.csv"}).status, 0);
+  EXPECT_EQ(db.rows("SELECT BeginTime, EndTime FROM DeliveryWindow WHERE MessageType = 0"), (std::vector<Row>{{"8:30", "0:05"}}));
   Lines console = crlfLines(run.out);
   EXPECT_EQ(Lines(console.begin() + 3, console.end()),
             (Lines{"  Octel Node North - #1001", "  Veltro Node South - #2002", "Finished exporting data.", "",
@@ -74,6 +81,20 @@ TEST_F(ExportTest, OnlyWholeWritableNodesAreWrittenAndCountedAndValuesReadBackWh
   db.execute("UPDATE Node SET Name = 'other' WHERE SerialNo = '77'");
   EXPECT_EQ(folder.run({"/i:back.csv"}).status, 0);
   EXPECT_EQ(db.rows("SELECT Name FROM Node WHERE SerialNo = '77'"), (std::vector<Row>{{"Ann, \"the\" one"}}));
+}
+
+// Nodes that cannot be read are reported on the console, not only in the log.
+TEST_F(ExportTest, NodesThatCannotBeReadAreReportedAndTheRunFails) {
+  db.addOctel("1", "octel");
+  db.addVeltro("2", "veltro");
+  db.execute("ALTER TABLE OctelNode RENAME TO OctelAway");
+  Lines lines = exportFile();
+  db.execute("ALTER TABLE OctelAway RENAME TO OctelNode");
+  EXPECT_EQ(lines, (Lines{header, exported({"V", "", "2", "veltro", "vmsrv1", "maildomain", "G729"})}));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(holds(run.out, "------\r\nExport node data to: " + folder.path("out.csv") +
+                                 "\r\n  ERROR: Reading the nodes failed: ")) << run.out;
+  EXPECT_TRUE(holds(run.out, "Total nodes exported: 1\r\n"));
 }
 
 TEST_F(ExportTest, ExportFileThatMayNotBeWrittenStopsWithTwoErrorLines) {
