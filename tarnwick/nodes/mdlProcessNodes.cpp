@@ -302,6 +302,12 @@ int32_t changeNode() {
 int32_t deleteNode() {
   NodeOperation op("deleteNode", 11);
   Procedure& p = op.procedure();
+  // A serial number that fails its rule is logged like any failure and left
+  // empty: the lookup then finds no node.
+  p.onError(quillet::CSVMAN_ERROR_VALIDATIONFAILED, [&p](const Failure& failure) {
+    p.logFailure(failure);
+    return Then::NextStep;
+  });
   return op.run([&] {
     std::string serial = op.readSerial("    Deleting Node #", false);
     Recordset rs;
