@@ -139,6 +139,8 @@ bool ucQuillet::isUtf8() const {
   return stream_ && stream_->encoding() == platform::TextEncoding::Utf8WithMark;
 }
 
+bool ucQuillet::lineWasCut() const { return stream_ && stream_->lineWasCut(); }
+
 // --- Reading the file ---
 
 Fields ucQuillet::OpenCSV(bool firstLineColumnNames, bool /*validateData*/) {
@@ -174,10 +176,12 @@ void ucQuillet::buildColumnTable(const Fields& headings) {
   }
 }
 
-Fields ucQuillet::ReadLine(int32_t /*lineNumber*/) {
+const Fields& ucQuillet::ReadLine(int32_t /*lineNumber*/) {
   platform::TextStream& stream = openStream();
   currentLine_ = stream.line();
-  currentFields_ = parseLine(stream.readLine());
+  const std::string line = stream.readLine();
+  currentFields_.reset();  // the last line's fields go before the next are made
+  currentFields_ = parseLine(line);
   maxCols_ = std::max(maxCols_, static_cast<int32_t>(currentFields_->size()));
   eof_ = endFollows(stream);
   return *currentFields_;

@@ -27,7 +27,7 @@ class ucQuillet final : public IucQuillet {
   void CSVFile(const std::string& path) override;
   std::string ColumnDefinitionFile() const override { return columnDefinitionFile_; }
   void ColumnDefinitionFile(const std::string& path) override;
-  Fields ReadLine(int32_t lineNumber = 0) override;
+  const Fields& ReadLine(int32_t lineNumber = 0) override;
   void CloseCSV() override;
   bool EOF_() const override { return eof_; }
   void EOF_(bool value) override;
@@ -51,6 +51,7 @@ class ucQuillet final : public IucQuillet {
   void attachHost(IPropertyStore* store, bool designMode) override;
 
   bool isUtf8() const override;
+  bool lineWasCut() const override;
 
   // The record of a column named `columnName` in any case; fails with
   // CSVMAN_ERROR_COLUMNNOTFOUND when no heading has that name.

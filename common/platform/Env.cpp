@@ -103,9 +103,16 @@ class FileTextStream final : public TextStream {
       const size_t lf = buffer_.find('\n', pos_ + searched);
       if (lf != std::string::npos) return takeLine(lf - pos_, 1);
       searched = buffer_.size() - pos_;
+      if (searched > kMaxLineBytes + 1) {  // too long even if it ends in CR
+        std::string cut = takeLine(searched, 0);
+        skipRestOfLine();
+        return cut;
+      }
       if (!fillBuffer()) return takeLine(searched, 0);
     }
   }
+
+  bool lineWasCut() const override { return lineWasCut_; }
 
   bool atEndOfStream() override {
     requireMode(true);
@@ -116,8 +123,9 @@ class FileTextStream final : public TextStream {
 
   void writeLine(const std::string& text) override {
     requireMode(false);
-    const std::string encoded = encode(text);  // fails before anything is written
-    const std::string bytes = (needsMark() ? std::string(kUtf8Mark) : "") + encoded + "\r\n";
+    std::string bytes = encode(text);  // fails before anything is written
+    if (needsMark()) bytes.insert(0, kUtf8Mark);
+    bytes += "\r\n";
     size_t written = 0;
     if (int error = writeAll(file_.get(), bytes, &written)) {
       dropPartialLine(written);
@@ -179,13 +187,29 @@ class FileTextStream final : public TextStream {
     return got > 0;
   }
 
-  // Takes `length` bytes and a line end of `endLength` bytes as one line.
+  // Takes `length` bytes and a line end of `endLength` bytes as one line,
+  // keeping no more than kMaxLineBytes of it.
   std::string takeLine(size_t length, size_t endLength) {
     std::string_view raw(buffer_.data() + pos_, length);
     if (endLength > 0 && raw.ends_with('\r')) raw.remove_suffix(1);
+    lineWasCut_ = raw.size() > kMaxLineBytes;
+    raw = raw.substr(0, kMaxLineBytes);
     pos_ += length + endLength;
     ++line_;
     return encoding_ == TextEncoding::Utf8WithMark ? sanitizeUtf8(raw) : decodeCp1252(raw);
+  }
+
+  // Drops the bytes of a cut line up to and including its LF, one chunk at a time.
+  void skipRestOfLine() {
+    for (;;) {
+      const size_t lf = buffer_.find('\n', pos_);
+      if (lf != std::string::npos) {
+        pos_ = lf + 1;
+        return;
+      }
+      pos_ = buffer_.size();
+      if (!fillBuffer()) return;
+    }
   }
 
   std::string encode(const std::string& text) const {
@@ -205,6 +229,7 @@ class FileTextStream final : public TextStream {
   const bool reading_;
   TextEncoding encoding_;
   bool written_ = false;
+  bool lineWasCut_ = false;
   std::string buffer_;
   size_t pos_ = 0;
   int32_t line_ = 1;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -26,6 +27,9 @@ struct DiskSpace {
   uint64_t total = 0;         // bytes of the whole disk
 };
 
+// The longest line a text stream reads whole, in bytes (1 MiB).
+inline constexpr size_t kMaxLineBytes = 1024 * 1024;
+
 struct FileEntry {
   std::string name;  // file name without folder
   std::string path;  // folder + "/" + name
@@ -41,8 +45,13 @@ class TextStream {
 
   // The next line without its line end, as UTF-8. Past the last line fails
   // with Error 62. Reading a stream opened for writing, or writing one opened
-  // for reading, fails with Error 5.
+  // for reading, fails with Error 5. A line longer than kMaxLineBytes is cut:
+  // its first kMaxLineBytes bytes are returned and the rest is skipped
+  // without being held in memory.
   virtual std::string readLine() = 0;
+
+  // True when the line last read was cut (longer than kMaxLineBytes).
+  virtual bool lineWasCut() const = 0;
 
   // True when no line is left to read.
   virtual bool atEndOfStream() = 0;

@@ -68,6 +68,7 @@ void Procedure::handle(const platform::Error& error, int line) {
     RunOutcome::noteFailure();
     Log().log(errorLine(error), kError, tag_);
     Log().log("Error count exceeded, forcing exit from [" + unit_ + "]" + name_, kError, tag_);
+    forcedOutBy_ = error;
     throw ForcedOut{this};
   }
   Failure failure{error, line};

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "platform/Error.h"
@@ -63,6 +64,9 @@ class Procedure {
 
   int16_t errorCount() const { return errorCount_; }
 
+  // The failure that forced the call out by the error limit, if one did.
+  const std::optional<platform::Error>& forcedOutBy() const { return forcedOutBy_; }
+
  private:
   struct Leave {
     const Procedure* owner;
@@ -84,6 +88,7 @@ class Procedure {
   int16_t errorCount_ = 0;
   std::map<int32_t, Claim> claims_;
   SpecialCase otherErrors_;
+  std::optional<platform::Error> forcedOutBy_;
 };
 
 // The standard error text: "Err.Number = N Err.Description = D".

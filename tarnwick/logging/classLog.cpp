@@ -138,22 +138,25 @@ void classLog::openLogFile() {
 
 // A character the file cannot hold cuts the message just before it; any
 // other failure is reported once through the log itself and the line dropped.
+// The message is copied only when it has to be cut: a result line may be megabytes long.
 void classLog::logToFile(const std::string& strLineToLog, int32_t nLevel, const std::string& strProc) {
-  std::string message = strLineToLog;
+  std::string cut;
+  const std::string* message = &strLineToLog;
   for (;;) {
     try {
       if (!stream_) openLogFile();
-      stream_->writeLine(formatLine(message, nLevel, strProc));
+      stream_->writeLine(formatLine(*message, nLevel, strProc));
       return;
     } catch (const platform::Error& e) {
-      if (e.number() != platform::err::kInvalidArgument || message.empty()) {
+      if (e.number() != platform::err::kInvalidArgument || message->empty()) {
         reportFailure("logToFile", e.number(), e.description());
         return;
       }
       std::string encodable;
-      platform::tryEncodeCp1252(message, encodable);
-      message = encodable.size() < message.size() ? platform::decodeCp1252(encodable)
-                                                  : message.substr(0, message.size() - 1);
+      platform::tryEncodeCp1252(*message, encodable);
+      cut = encodable.size() < message->size() ? platform::decodeCp1252(encodable)
+                                               : message->substr(0, message->size() - 1);
+      message = &cut;
     }
   }
 }

@@ -20,6 +20,7 @@ namespace tarnwick {
 
 using process::kOpenOutputStep;
 using process::kUnit;
+using quillet::Fields;
 using Then = Procedure::Then;
 using Failure = Procedure::Failure;
 
@@ -60,10 +61,41 @@ void endIfImportCannotStart(const Failure& failure, const std::string& inputFile
   }
 }
 
-// The tables cannot keep a NUL inside a text: it would cut the value short.
-bool holdsNulCharacter(const std::vector<std::string>& values) {
-  return std::any_of(values.begin(), values.end(),
-                     [](const std::string& value) { return value.find('\0') != std::string::npos; });
+// Ends the program before any line is read, saying why in the log and on the console.
+void endBeforeAnyLine(const Procedure& p, const std::string& problem) {
+  Log().log(problem, kError, p.tag());
+  printLine(problem);
+  platform::env()->exitProcess(RunOutcome::kNoJobRan);
+}
+
+bool hasColumn(const std::string& column) {
+  try {
+    reader().getColumnIndex(column);
+    return true;
+  } catch (const platform::Error& error) {
+    if (error.number() != quillet::CSVMAN_ERROR_COLUMNNOTFOUND) throw;
+    return false;
+  }
+}
+
+// Opens the input through the reader and returns its headings. An input
+// without a heading line (empty, or with no line end in its first 1 MiB),
+// or without the two columns every line needs, ends the run here: before
+// any line is read and before the result file is touched.
+std::vector<std::string> openInput(const Procedure& p, const std::string& inputFile) {
+  reader().CSVFile(inputFile);
+  std::vector<std::string> headings;
+  try {
+    headings = reader().OpenCSV(true, true);
+  } catch (const platform::Error& error) {
+    if (error.number() == platform::err::kInputPastEnd) endBeforeAnyLine(p, "ERROR: The input file is empty.");
+    if (!reader().lineWasCut()) throw;
+  }
+  if (reader().lineWasCut()) endBeforeAnyLine(p, "ERROR: The input file has no line end in its first 1 MiB.");
+  for (const char* column : {"Action", "SerialNo"}) {
+    if (!hasColumn(column)) endBeforeAnyLine(p, std::string("ERROR: The input file has no ") + column + " column.");
+  }
+  return headings;
 }
 
 std::string lastValidationFailureText() {
@@ -76,16 +108,20 @@ std::string padRight(std::string text, size_t width) {
   return text;
 }
 
-std::string valueAt(const std::vector<std::string>& values, int index) {
+std::string valueAt(const Fields& values, int index) {
   return index >= 1 && static_cast<size_t>(index) <= values.size() ? values[static_cast<size_t>(index) - 1] : "";
 }
 
-// The outcome of one input line, set anew for every line.
-struct LineOutcome {
+// The input line in hand and its outcome, set anew for every line.
+struct InputLine {
+  const Fields* read = nullptr;  // as the reader holds it; null once its result is written
+  bool cut = false;              // longer than 1 MiB: `fitted` stands for its values
+  Fields fitted;
   bool decided = false;
   bool isError = false;
   std::string details;
 
+  const Fields& values() const { return cut ? fitted : *read; }
   void succeed() { decided = true; }
   void fail(const std::string& text) {
     decided = true;
@@ -93,6 +129,36 @@ struct LineOutcome {
     details = text;
   }
 };
+
+// The tables cannot keep a NUL inside a text: it would cut the value short.
+bool holdsNulCharacter(const Fields& values) {
+  return std::any_of(values.begin(), values.end(),
+                     [](const std::string& value) { return value.find('\0') != std::string::npos; });
+}
+
+// A value past the header's count shifted the line's values (an unquoted
+// comma); empty ones at the end are harmless.
+bool holdsValueBeyond(const Fields& values, size_t headingCount) {
+  return values.size() > headingCount &&
+         std::any_of(values.begin() + static_cast<std::ptrdiff_t>(headingCount), values.end(),
+                     [](const std::string& value) { return !value.empty(); });
+}
+
+// Refuses a line that no operation may read. A line cut at 1 MiB keeps the
+// header's count of values for its result line.
+void refuseUnusableLine(InputLine& line, size_t headingCount) {
+  const Fields& values = *line.read;
+  if (reader().lineWasCut()) {
+    line.cut = true;
+    line.fitted.assign(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(std::min(values.size(), headingCount)));
+    line.fitted.resize(headingCount);
+    line.fail("Line is longer than 1 MiB");
+  } else if (holdsValueBeyond(values, headingCount)) {
+    line.fail("Line has more values than the header");
+  } else if (holdsNulCharacter(values)) {
+    line.fail("Line holds a NUL character");
+  }
+}
 
 std::string detailsFor(int32_t code) {
   switch (code) {
@@ -102,7 +168,7 @@ std::string detailsFor(int32_t code) {
   }
 }
 
-void dispatch(const std::string& action, LineOutcome& line) {
+void dispatch(const std::string& action, InputLine& line) {
   int32_t code = kDone;
   if (action == "a") {
     code = addNode();
@@ -121,6 +187,41 @@ void dispatch(const std::string& action, LineOutcome& line) {
   }
 }
 
+// The counts of one import.
+struct ImportCounts {
+  int32_t total = 0;
+  int32_t successes = 0;
+  int32_t failures = 0;
+  int32_t unwrittenResults = 0;  // result lines the output file refused; the log holds them
+};
+
+// Counts the line and writes its result line; the line is then done with.
+void writeResult(InputLine& line, ImportCounts& counts) {
+  ++(line.isError ? counts.failures : counts.successes);
+  if (!writeOutput(line.values(), line.isError, line.details)) ++counts.unwrittenResults;
+  line.read = nullptr;
+}
+
+void reportTotals(const ImportCounts& counts, const std::string& tag) {
+  std::string summary = "Total nodes effected: " + std::to_string(counts.total) + " Successful changes: " +
+                        std::to_string(counts.successes) + " Errors: " + std::to_string(counts.failures);
+  Log().log(summary, kInfo, tag);
+  printLine(summary);
+  printLine();
+}
+
+void reportErrors(const ImportCounts& counts, const std::string& outputFileName) {
+  if (counts.failures == 0 && counts.unwrittenResults == 0) return;
+  RunOutcome::noteFailure();
+  printLine("****************ERRORS ENCOUNTERED*****************");
+  if (counts.unwrittenResults > 0) {
+    printLine("ERROR: " + std::to_string(counts.unwrittenResults) +
+              " result lines could not be written to the output file; the log file holds them.");
+  }
+  printLine("Check the output file for more detailed error information: " +
+            platform::absolutePathName(outputFileName));
+}
+
 }  // namespace
 
 std::string process::lowerCase(std::string text) {
@@ -128,7 +229,17 @@ std::string process::lowerCase(std::string text) {
   return text;
 }
 
-std::string process::runTimeErrorDetails(const platform::Error& error) {
+std::string process::lineValue(const std::string& column) {
+  try {
+    return reader().getValue(column);
+  } catch (const platform::Error& error) {
+    if (error.number() != platform::err::kSubscriptOutOfRange) throw;
+    throw platform::Error(error.number(), "Line has no value for column: " + column);
+  }
+}
+
+std::string process::failureDetails(const platform::Error& error) {
+  if (error.number() == platform::err::kSubscriptOutOfRange) return error.description();
   return "Run-time error " + std::to_string(error.number()) + ": " + error.description();
 }
 
@@ -156,8 +267,19 @@ std::vector<std::string> getColumnNames() {
   return names;
 }
 
+// A column missing from the input does not keep the others unchecked: every
+// column present gets its rule, and then the first missing one is reported.
 void setColumnRules() {
-  for (const auto& column : kInputColumns) reader().setColumnValidation(column.name, column.pattern);
+  std::optional<platform::Error> missing;
+  for (const auto& column : kInputColumns) {
+    try {
+      reader().setColumnValidation(column.name, column.pattern);
+    } catch (const platform::Error& error) {
+      if (error.number() != quillet::CSVMAN_ERROR_COLUMNNOTFOUND) throw;
+      if (!missing) missing = error;
+    }
+  }
+  if (missing) throw *missing;
 }
 
 bool writeOutput(const std::vector<std::string>& values, std::optional<bool> isError,
@@ -189,16 +311,17 @@ bool writeOutput(const std::vector<std::string>& values, std::optional<bool> isE
   return written;
 }
 
+// The input is opened and its headings checked before the result file is
+// opened, so an input that cannot be imported leaves an earlier result file
+// as it was. A run-time failure while a line is in hand fails that line.
 void importData(const std::string& inputFile, const std::string& outputFileName) {
   Procedure p(kUnit, "importData");
-  int32_t total = 0;
-  int32_t successes = 0;
-  int32_t failures = 0;
-  int32_t unwrittenResults = 0;  // result lines the output file refused; the log holds them
-  size_t headingCount = 0;
+  ImportCounts counts;
+  std::vector<std::string> headings;
   int serialIndex = 0;
+  int32_t lineNumber = 1;  // the file line last read
   bool moreLines = true;
-  LineOutcome line;
+  InputLine line;
   // Besides the files that keep the import from starting, a line that cannot
   // be read ends the loop: the lines before it keep their results, and the
   // summary follows.
@@ -210,6 +333,7 @@ void importData(const std::string& inputFile, const std::string& outputFileName)
       printLine(descriptionLine(failure.error));
       moreLines = false;
     }
+    line.fail(process::failureDetails(failure.error));
     return Then::NextStep;
   });
   p.onError(
@@ -223,33 +347,24 @@ void importData(const std::string& inputFile, const std::string& outputFileName)
       },
       false);
   p.onError(
-      quillet::CSVMAN_ERROR_COLUMNNOTFOUND,
-      [&](const Failure& failure) {
-        p.logFailure(failure);
-        line.fail(process::runTimeErrorDetails(failure.error));
-        return Then::NextStep;
-      },
-      false);
-  p.onError(
       platform::err::kInputPastEnd,
       [&](const Failure&) {
         moreLines = false;
         return Then::NextStep;
       },
       false);
-  p.run([&] {
-    p.step(kOpenOutputStep, [&] { process::openOutputFile(outputFileName); });
-    p.step(kOpenInputStep, [&] {
-      reader().CSVFile(inputFile);
-      std::vector<std::string> header = reader().OpenCSV(true, true);
-      headingCount = header.size();
-      if (reader().isUtf8()) outputFile()->setEncoding(platform::TextEncoding::Utf8WithMark);
-      header.insert(header.end(), {"Result", "Details"});
-      writeOutput(header);
-    });
+  bool completed = p.run([&] {
+    p.step(kOpenInputStep, [&] { headings = openInput(p, inputFile); });
     p.step(4, [] { setColumnRules(); });
     p.step(5, [&] { serialIndex = reader().getColumnIndex("SerialNo"); });
-    p.step(6, [] {
+    p.step(kOpenOutputStep, [&] { process::openOutputFile(outputFileName); });
+    p.step(6, [&] {
+      if (reader().isUtf8()) outputFile()->setEncoding(platform::TextEncoding::Utf8WithMark);
+      std::vector<std::string> titles = headings;
+      titles.insert(titles.end(), {"Result", "Details"});
+      writeOutput(titles);
+    });
+    p.step(7, [] {
       printLine();
       printLine("Processing data...");
     });
@@ -259,57 +374,46 @@ void importData(const std::string& inputFile, const std::string& outputFileName)
         moreLines = !reader().EOF_();
       });
       if (!moreLines) break;
-      line = LineOutcome{};
-      std::vector<std::string> values;
-      p.step(kReadLineStep, [&] { values = reader().ReadLine(); });
-      if (!moreLines) break;
+      line = InputLine{};
+      p.step(kReadLineStep, [&] {
+        line.read = &reader().ReadLine();
+        lineNumber = reader().CurrentLine();
+      });
+      if (!line.read) break;
+      ++counts.total;
       p.step(62, [&] {
-        printLine("  Processing Line: " + padRight(std::to_string(reader().CurrentLine()), 4) +
-                  " SerialNo = " + valueAt(values, serialIndex));
+        printLine("  Processing Line: " + padRight(std::to_string(lineNumber), 4) +
+                  " SerialNo = " + valueAt(*line.read, serialIndex));
       });
-      ++total;
-      if (values.size() < headingCount) {
-        line.fail("Line has fewer values than the header");
-      } else if (holdsNulCharacter(values)) {
-        line.fail("Line holds a NUL character");
-      }
+      if (!line.decided) p.step(63, [&] { refuseUnusableLine(line, headings.size()); });
       std::string action;
-      if (!line.decided) p.step(64, [&] { action = process::lowerCase(reader().getValue("action")); });
+      if (!line.decided) p.step(64, [&] { action = process::lowerCase(process::lineValue("action")); });
       if (!line.decided) p.step(65, [&] { dispatch(action, line); });
-      if (line.isError) {
-        ++failures;
-      } else {
-        ++successes;
-      }
-      p.step(66, [&] {
-        if (!writeOutput(values, line.isError, line.details)) ++unwrittenResults;
-      });
+      p.step(66, [&] { writeResult(line, counts); });
     }
-    p.step(7, [] { reader().CloseCSV(); });
-    p.step(8, [] {
+    p.step(8, [] { reader().CloseCSV(); });
+    p.step(9, [] {
       printLine("Finished processing data.");
       printLine();
     });
-    p.step(9, [&] {
-      std::string summary = "Total nodes effected: " + std::to_string(total) + " Successful changes: " +
-                            std::to_string(successes) + " Errors: " + std::to_string(failures);
-      Log().log(summary, kInfo, p.tag());
-      printLine(summary);
-      printLine();
-    });
-    p.step(10, [&] {
-      if (failures == 0 && unwrittenResults == 0) return;
-      RunOutcome::noteFailure();
-      printLine("****************ERRORS ENCOUNTERED*****************");
-      if (unwrittenResults > 0) {
-        printLine("ERROR: " + std::to_string(unwrittenResults) +
-                  " result lines could not be written to the output file; the log file holds them.");
-      }
-      printLine("Check the output file for more detailed error information: " +
-                platform::absolutePathName(outputFileName));
-    });
-    p.traceExit(11);
+    p.step(10, [&] { reportTotals(counts, p.tag()); });
+    p.step(11, [&] { reportErrors(counts, outputFileName); });
+    p.traceExit(12);
   });
+  if (completed) return;
+  // The error limit forced the import out: the line in hand still gets its
+  // result, and the summary tells how far the import came.
+  if (line.read) {
+    line.fail(process::failureDetails(*p.forcedOutBy()));
+    writeResult(line, counts);
+  }
+  std::string stop = "Import stopped by the error limit after line " + std::to_string(lineNumber) +
+                     "; the lines after it were not processed.";
+  Log().log(stop, kError, p.tag());
+  printLine(stop);
+  printLine();
+  reportTotals(counts, p.tag());
+  reportErrors(counts, outputFileName);
 }
 
 }  // namespace tarnwick

@@ -11,6 +11,7 @@ namespace tarnwick {
 using platform::db::LockType;
 using platform::db::Recordset;
 using process::kUnit;
+using process::lineValue;
 using Then = Procedure::Then;
 using Failure = Procedure::Failure;
 
@@ -56,7 +57,7 @@ class NodeOperation {
         false);
     p_.onOtherErrors([this](const Failure& failure) {
       p_.logFailure(failure);
-      finish(kStoppedByFailure, process::runTimeErrorDetails(failure.error));
+      finish(kStoppedByFailure, process::failureDetails(failure.error));
       return Then::LeaveCall;
     });
   }
@@ -83,7 +84,7 @@ class NodeOperation {
   std::string readSerial(const std::string& consoleLabel, bool required) {
     std::string serial;
     p_.step(2, [&] {
-      serial = reader().getValue("serialno");
+      serial = lineValue("serialno");
       if (required && serial.empty()) refuseValue(serial, "serialno");
     });
     p_.step(3, [&] { printLine(consoleLabel + serial); });
@@ -131,7 +132,7 @@ class NodeOperation {
 };
 
 std::string dialSequenceOrDefault() {
-  std::string sequence = reader().getValue("dialsequence");
+  std::string sequence = lineValue("dialsequence");
   return sequence.empty() ? "N" : sequence;
 }
 
@@ -140,13 +141,13 @@ std::string dialSequenceOrDefault() {
 void addKindRow(Recordset& rs, const std::string& table) {
   NodeTables::openForAdding(rs, table, LockType::Optimistic);
   rs.addNew();
-  rs.setField("SerialNo", reader().getValue("serialno"));
+  rs.setField("SerialNo", lineValue("serialno"));
 }
 
 // The Octel row's values of the current line (a new or a stored row).
 void setOctelFields(Recordset& rs) {
-  rs.setField("PhoneNo", reader().getValue("phoneno"));
-  rs.setField("Ext", reader().getValue("extension"));
+  rs.setField("PhoneNo", lineValue("phoneno"));
+  rs.setField("Ext", lineValue("extension"));
   rs.setField("DialingSequence", dialSequenceOrDefault());
   rs.update();
   rs.close();
@@ -154,16 +155,16 @@ void setOctelFields(Recordset& rs) {
 
 // The Veltro row's values of the current line (a new or a stored row).
 void setVeltroFields(Recordset& rs) {
-  rs.setField("DomainName", reader().getValue("veltroservername"));
-  rs.setField("ProxyDomain", reader().getValue("veltrosmtpsuffix"));
+  rs.setField("DomainName", lineValue("veltroservername"));
+  rs.setField("ProxyDomain", lineValue("veltrosmtpsuffix"));
   rs.update();
   rs.close();
 }
 
 void setWindowTimes(Recordset& rs, const WindowColumns& window) {
-  rs.setField("BeginTime", formatWindowTime(reader().getValue(window.begin), true));
-  rs.setField("EndTime", formatWindowTime(reader().getValue(window.end), false));
-  std::string interval = reader().getValue(window.interval);
+  rs.setField("BeginTime", formatWindowTime(lineValue(window.begin), true));
+  rs.setField("EndTime", formatWindowTime(lineValue(window.end), false));
+  std::string interval = lineValue(window.interval);
   if (!interval.empty()) rs.setField("Interval", interval);
 }
 
@@ -175,7 +176,7 @@ void addWindows() {
     rs.addNew();
     rs.setField("WindowID", window.messageType);
     rs.setField("MessageType", window.messageType);
-    rs.setField("SerialNo", reader().getValue("serialno"));
+    rs.setField("SerialNo", lineValue("serialno"));
     setWindowTimes(rs, window);
   }
   rs.updateBatch();
@@ -225,11 +226,11 @@ int32_t addNode() {
     p.step(6, [&] {
       NodeTables::openForAdding(rs, "Node", LockType::Optimistic);
       rs.addNew();
-      rs.setField("SerialNo", reader().getValue("serialno"));
-      rs.setField("Name", reader().getValue("name"));
+      rs.setField("SerialNo", lineValue("serialno"));
+      rs.setField("Name", lineValue("name"));
     });
     p.step(7, [&] {
-      std::string nodeType = reader().getValue("nodetype");
+      std::string nodeType = lineValue("nodetype");
       std::string lower = process::lowerCase(nodeType);
       octel = lower == "o";
       if (octel || lower == "v") {
@@ -239,7 +240,7 @@ int32_t addNode() {
       Log().log("Invalid NodeType = " + nodeType, kWarning, p.tag());
       op.finishNow(kInvalidNodeType, "Invalid NodeType = " + nodeType);
     });
-    if (!octel) p.step(8, [&] { op.setCodec(rs, reader().getValue("codec")); });
+    if (!octel) p.step(8, [&] { op.setCodec(rs, lineValue("codec")); });
     p.step(9, [&] {
       rs.update();
       rs.close();
@@ -276,8 +277,8 @@ int32_t changeNode() {
                                                " - Node with this serial number not found in Node Table");
     });
     p.step(6, [&] { octel = platform::toText(rs.field("ServerType")) == std::to_string(NodeTables::kOctel); });
-    p.step(7, [&] { rs.setField("Name", reader().getValue("name")); });
-    if (!octel) p.step(8, [&] { op.setCodec(rs, reader().getValue("codec")); });
+    p.step(7, [&] { rs.setField("Name", lineValue("name")); });
+    if (!octel) p.step(8, [&] { op.setCodec(rs, lineValue("codec")); });
     p.step(9, [&] {
       rs.update();
       rs.close();

@@ -17,8 +17,13 @@ inline constexpr int kOpenOutputStep = 2;
 
 std::string lowerCase(std::string text);
 
+// The value of `column` on the reader's current line. A line that ends
+// before the column fails with Error 9, "Line has no value for column: "
+// and the column as asked.
+std::string lineValue(const std::string& column);
+
 // The details of a line that a run-time failure ended.
-std::string runTimeErrorDetails(const platform::Error& error);
+std::string failureDetails(const platform::Error& error);
 
 std::string validationFailureText(const std::string& value, const std::string& column);
 

@@ -195,7 +195,7 @@ TEST_F(FaultTest, InputRemovedOrCutShortMidRun) {
     auto written = results();
     if (cut) {
       ASSERT_EQ(written.size(), kept + 1);
-      EXPECT_EQ(written.back(), readPart + ",\"Error\",\"Line has fewer values than the header\"");
+      EXPECT_TRUE(written.back().starts_with(readPart + ",\"Error\",\"Line has no value for column: ")) << written.back();
       written.pop_back();
     }
     EXPECT_EQ(checkAdds(whole, written), std::vector<std::string>{});

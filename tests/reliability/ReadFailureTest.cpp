@@ -25,6 +25,7 @@ class FailingInput : public platform::TextStream {
 
   std::string readLine() override { return readable(1).readLine(); }
   bool atEndOfStream() override { return readable(0).atEndOfStream(); }
+  bool lineWasCut() const override { return file_->lineWasCut(); }
   int32_t line() const override { return file_->line(); }
   void writeLine(const std::string& text) override { file_->writeLine(text); }
   platform::TextEncoding encoding() const override { return file_->encoding(); }

@@ -77,7 +77,8 @@ class IucQuillet {
   virtual void CSVFile(const std::string& path) = 0;
   virtual std::string ColumnDefinitionFile() const = 0;
   virtual void ColumnDefinitionFile(const std::string& path) = 0;
-  virtual Fields ReadLine(int32_t lineNumber = 0) = 0;
+  // The fields of the next line; they stay valid until the next ReadLine or OpenCSV.
+  virtual const Fields& ReadLine(int32_t lineNumber = 0) = 0;
   virtual void CloseCSV() = 0;
   virtual bool EOF_() const = 0;
   virtual void EOF_(bool value) = 0;  // read-only: always fails (382 / 387)
@@ -106,6 +107,10 @@ class IucQuillet {
 
   // True when the file open is read as UTF-8 (it starts with the UTF-8 mark).
   virtual bool isUtf8() const = 0;
+
+  // True when the line last read (the heading line after OpenCSV) was longer
+  // than platform::kMaxLineBytes: its fields hold only its first bytes.
+  virtual bool lineWasCut() const = 0;
 };
 
 }  // namespace quillet
