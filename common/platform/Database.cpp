@@ -23,8 +23,8 @@ void Connection::open() {
   if (isOpen()) throw layerError(err::kObjectOpen);
   auto name = sql::dataSourceName(impl_->connectionString);
   if (!name) throw Error(platform::err::kDatabase, "The connection string names no data source.");
-  if (auto dsn = findOdbcDataSource(*name)) {
-    impl_->openOdbc(*dsn);
+  if (auto source = findOdbcDataSource(*name)) {
+    impl_->openOdbc(*source);
   } else {
     impl_->openSqlite(joinPath(programFolder(), *name + ".db"));
   }
@@ -37,6 +37,7 @@ void Connection::openSqliteFile(const std::string& path) {
 
 bool Connection::isOpen() const { return !impl_->engine.empty(); }
 std::string Connection::engine() const { return impl_->engine; }
+const std::string& Connection::dataSourceDescription() const { return impl_->dataSource; }
 
 void Connection::beginTrans() { impl_->begin(); }
 void Connection::commitTrans() { impl_->commit(); }

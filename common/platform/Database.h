@@ -44,7 +44,10 @@ class Connection {
   // defined ($ODBCINI, ~/.odbc.ini, /etc/odbc.ini), otherwise the embedded
   // SQLite file <program folder>/<name>.db, given the shipped schema when it
   // is missing or holds no tables (WAL journal, synchronous NORMAL, a busy
-  // timeout of 10 s).
+  // timeout of 10 s). An ODBC configuration file that exists and cannot be
+  // read, or a DSN whose driver cannot be loaded or whose server does not
+  // answer within the login timeout, fails: it never falls back to the file.
+  // ODBC connections never prompt and give each statement a query timeout.
   void open();
 
   // Opens the SQLite file at `path` without a data-source lookup, creating
@@ -54,6 +57,11 @@ class Connection {
 
   // "sqlite3" or "odbc" once open.
   std::string engine() const;
+
+  // What the connection is open on, for the log: "embedded database
+  // /srv/tarnwick/Pelagor.db" or "ODBC data source Pelagor, driver
+  // psqlodbcw.so (psqlodbcw.so 13.02.0000)"; "" while closed.
+  const std::string& dataSourceDescription() const;
 
   // Transactions on the connection; nesting is not supported. A write of
   // several rows (a batch update, an update of a row read before) is atomic

@@ -1,9 +1,6 @@
 #include "DbConnection.h"
 
-#include <soci/odbc/soci-odbc.h>
 #include <soci/sqlite3/soci-sqlite3.h>
-#include <sql.h>
-#include <sqlext.h>
 #include <sqlite3.h>
 
 #include "DbSchema.h"
@@ -24,28 +21,6 @@ constexpr const char* kSavepoint = "tarnwick_write";
 // past this the cache starts afresh, so odd statement texts cannot pile up.
 constexpr size_t kMaxKeptStatements = 256;
 
-// An ODBC environment handle, freed on every way out.
-class OdbcEnvironment {
- public:
-  OdbcEnvironment() {
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &handle_))) {
-      handle_ = SQL_NULL_HANDLE;
-      return;
-    }
-    SQLSetEnvAttr(handle_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-  }
-  ~OdbcEnvironment() {
-    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(SQL_HANDLE_ENV, handle_);
-  }
-  OdbcEnvironment(const OdbcEnvironment&) = delete;
-  OdbcEnvironment& operator=(const OdbcEnvironment&) = delete;
-
-  SQLHENV handle() const { return handle_; }
-
- private:
-  SQLHENV handle_ = SQL_NULL_HANDLE;
-};
-
 // Prepared statements are kept per statement text and kinds of bound values.
 std::string statementKey(const std::string& sql, const std::vector<Value>& params) {
   return BoundParams::signature(params) + '\n' + sql;
@@ -61,26 +36,10 @@ void runQuietly(const std::function<void()>& cleanup) {
 
 }  // namespace
 
-std::optional<std::string> findOdbcDataSource(const std::string& name) {
-  OdbcEnvironment environment;
-  if (environment.handle() == SQL_NULL_HANDLE) return std::nullopt;
-  SQLCHAR dsn[SQL_MAX_DSN_LENGTH + 1];
-  SQLCHAR description[256];
-  SQLSMALLINT dsnLength = 0;
-  SQLSMALLINT descriptionLength = 0;
-  SQLUSMALLINT direction = SQL_FETCH_FIRST;
-  while (SQL_SUCCEEDED(SQLDataSources(environment.handle(), direction, dsn, sizeof dsn, &dsnLength,
-                                     description, sizeof description, &descriptionLength))) {
-    std::string candidate(reinterpret_cast<const char*>(dsn));
-    if (sql::equalsIgnoreCase(candidate, name)) return candidate;
-    direction = SQL_FETCH_NEXT;
-  }
-  return std::nullopt;
-}
-
 void Connection::Impl::openSqlite(const std::string& path) {
   translatingDriverErrors([&] {
-    session.open(soci::sqlite3, "db=\"" + path + "\"");
+    // A URI file name: Debian's SQLite is built to read them (SQLITE_USE_URI).
+    session.open(soci::sqlite3, sql::sqliteConnectString(path));
     try {
       applySqlitePragmas();
       createSchemaIfEmpty();
@@ -89,14 +48,15 @@ void Connection::Impl::openSqlite(const std::string& path) {
       throw;
     }
     engine = "sqlite3";
+    dataSource = "embedded database " + path;
   });
 }
 
-void Connection::Impl::openOdbc(const std::string& dsn) {
-  translatingDriverErrors([&] {
-    session.open(soci::odbc, "DSN=" + dsn);
-    engine = "odbc";
-  });
+void Connection::Impl::openOdbc(const OdbcDataSource& source) {
+  std::string driver = checkOdbcConnection(source);
+  translatingDriverErrors([&] { session.open(odbcParameters(source)); });
+  engine = "odbc";
+  dataSource = "ODBC data source " + source.name + ", driver " + source.driver + " (" + driver + ")";
 }
 
 // WAL lets readers and one writer work side by side; with synchronous NORMAL

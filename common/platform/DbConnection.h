@@ -13,14 +13,10 @@
 #include <vector>
 
 #include "Database.h"
+#include "DbOdbc.h"
 #include "DbStatement.h"
 
 namespace platform::db {
-
-// The ODBC data source of that name (compared without regard to case), as
-// unixODBC spells it in its list of user and system DSNs; nullopt when it
-// has none of that name.
-std::optional<std::string> findOdbcDataSource(const std::string& name);
 
 // The layer's own failure `number` (one of db::err) with ADO's text.
 Error layerError(int32_t number);
@@ -29,12 +25,13 @@ struct Connection::Impl {
   std::string connectionString;
   soci::session session;
   std::string engine;  // "" while closed
+  std::string dataSource;  // what it is open on, for the log
   bool inTransaction = false;
 
   // Opens the SQLite file at `path` (creating it with the schema when it
-  // has no tables yet) or the ODBC data source `dsn`.
+  // has no tables yet) or the ODBC data source `source`, its dialog off.
   void openSqlite(const std::string& path);
-  void openOdbc(const std::string& dsn);
+  void openOdbc(const OdbcDataSource& source);
 
   // Fails with Error 3709 unless the connection is open.
   void requireOpen() const;

@@ -146,6 +146,35 @@ std::optional<std::string> dataSourceName(std::string_view connectionString) {
   return std::nullopt;
 }
 
+std::string sqliteConnectString(std::string_view path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text = "db=file:";
+  for (char c : path) {
+    if (isWordChar(c) || c == '/' || c == '-' || c == '.' || c == '~') {
+      text += c;
+    } else {
+      auto byte = static_cast<unsigned char>(c);
+      text += {'%', kHex[byte >> 4], kHex[byte & 0xF]};
+    }
+  }
+  return text;
+}
+
+std::string onOneLine(std::string_view text) {
+  std::string line;
+  bool atBreak = false;
+  for (char c : text) {
+    if (c == '\r' || c == '\n') {
+      atBreak = true;
+    } else if (!atBreak || !isBlank(c)) {
+      if (atBreak && !line.empty() && line.back() != ' ') line += ' ';
+      atBreak = false;
+      line += c;
+    }
+  }
+  return line;
+}
+
 bool isSelect(std::string_view statement) { return Scanner(statement).keyword("SELECT"); }
 
 std::string withoutDeleteStar(std::string_view statement) {

@@ -23,6 +23,17 @@ bool isPlainIdentifier(std::string_view name);
 // ";"); nullopt when it names none.
 std::optional<std::string> dataSourceName(std::string_view connectionString);
 
+// The SOCI connection string of the SQLite file at `path`: a URI file name
+// ("db=file:" and the path with every byte but letters, digits and "/-._~"
+// written as %XX), so blanks, quotes or "=" in a folder name can neither end
+// the value nor add settings of their own.
+std::string sqliteConnectString(std::string_view path);
+
+// `text` with each line break, and the blanks and tabs that indent the next
+// line, as one blank (none at the end): a driver's message may span lines,
+// and it ends up in log and result-file lines.
+std::string onOneLine(std::string_view text);
+
 // True when the statement's first word is SELECT (any case).
 bool isSelect(std::string_view statement);
 

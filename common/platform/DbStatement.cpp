@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "DbOdbc.h"
 #include "DbSql.h"
 
 namespace platform::db {
@@ -52,17 +53,7 @@ Value valueAt(const soci::row& row, std::size_t column) {
 
 }  // namespace
 
-std::string driverMessage(const soci::soci_error& error) {
-  std::string message;
-  for (char c : error.get_error_message()) {
-    if (c != '\r' && c != '\n') {
-      message += c;
-    } else if (!message.empty() && message.back() != ' ') {
-      message += ' ';
-    }
-  }
-  return message;
-}
+std::string driverMessage(const soci::soci_error& error) { return sql::onOneLine(error.get_error_message()); }
 
 BoundParams::BoundParams(const std::vector<Value>& values) : holders_(values.size()) {
   for (size_t i = 0; i < values.size(); ++i) holders_[i].kind = kindOf(values[i]);
@@ -105,6 +96,7 @@ PreparedStatement::PreparedStatement(soci::session& session, const std::string& 
     : params_(params), statement_(session) {
   params_.bindTo(statement_);
   statement_.alloc();
+  limitQueryTime(session, statement_);
   statement_.prepare(sql::withNamedMarkers(sql));
   statement_.define_and_bind();
 }
@@ -120,6 +112,7 @@ RowQuery::RowQuery(soci::session& session, const std::string& sql, const std::ve
   params_.bindTo(statement_);
   statement_.exchange(soci::into(row_));
   statement_.alloc();
+  limitQueryTime(session, statement_);
   statement_.prepare(sql::withNamedMarkers(sql));
   statement_.define_and_bind();
 }

@@ -13,9 +13,7 @@
 
 namespace platform::db {
 
-// The driver's message on one line, each line break a blank: a server's
-// message may span lines (PostgreSQL adds a DETAIL line), and it ends up in
-// log lines and result-file lines.
+// The driver's message on one line (PostgreSQL adds a DETAIL line).
 std::string driverMessage(const soci::soci_error& error);
 
 // Runs `work`, turning a driver failure into Error(err::kDatabase, the

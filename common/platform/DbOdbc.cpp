@@ -1,0 +1,156 @@
+#include "DbOdbc.h"
+
+#include <pwd.h>
+#include <soci/odbc/soci-odbc.h>
+#include <sql.h>
+#include <sqlext.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "DbSql.h"
+#include "Env.h"
+#include "Error.h"
+#include "Paths.h"
+
+namespace platform::db {
+
+namespace {
+
+// A server that accepts and never answers fails the connection after this;
+// a statement the server does not finish fails after the query timeout.
+constexpr SQLULEN kLoginTimeoutSeconds = 10;
+constexpr SQLULEN kQueryTimeoutSeconds = 30;
+
+// An ODBC handle, freed on every way out; null when it could not be had.
+class OdbcHandle {
+ public:
+  OdbcHandle(SQLSMALLINT type, SQLHANDLE parent) : type_(type) {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) handle_ = SQL_NULL_HANDLE;
+  }
+  ~OdbcHandle() {
+    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+  }
+  OdbcHandle(const OdbcHandle&) = delete;
+  OdbcHandle& operator=(const OdbcHandle&) = delete;
+
+  SQLHANDLE get() const { return handle_; }
+
+ private:
+  SQLSMALLINT type_;
+  SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+// An ODBC 3 environment; fails with Error(kDatabase) when there is none.
+class OdbcEnvironment : public OdbcHandle {
+ public:
+  OdbcEnvironment() : OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
+    if (get() == SQL_NULL_HANDLE) throw Error(err::kDatabase, "The ODBC driver manager cannot be started.");
+    SQLSetEnvAttr(get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  }
+};
+
+// Where unixODBC looks, as it looks there: $ODBCINI or the user's home
+// folder (from the password file), and $ODBCSYSINI or /etc.
+std::string userDataSources() {
+  const char* configured = std::getenv("ODBCINI");
+  if (configured != nullptr && *configured != '\0') return configured;
+  const passwd* user = getpwuid(getuid());
+  return joinPath(user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "/home", ".odbc.ini");
+}
+
+std::string systemFolder() {
+  const char* configured = std::getenv("ODBCSYSINI");
+  return configured != nullptr ? configured : "/etc";
+}
+
+std::string driverRegistry() {
+  const char* configured = std::getenv("ODBCINSTINI");
+  return joinPath(systemFolder(), configured != nullptr ? configured : "odbcinst.ini");
+}
+
+// A missing file is fine; one that exists and cannot be opened is not.
+void requireReadableWhereItExists(const std::string& path) {
+  try {
+    env()->openTextFile(path, IOMode::ForReading, false, TextEncoding::Cp1252)->close();
+  } catch (const Error& e) {
+    if (e.number() == err::kFileNotFound) return;
+    throw Error(err::kDatabase, "Cannot read the ODBC configuration file " + path + ": " + e.description());
+  }
+}
+
+// Every diagnostic record of `handle`, on one line.
+std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
+  std::string text;
+  SQLCHAR state[SQL_SQLSTATE_SIZE + 1];
+  SQLCHAR message[SQL_MAX_MESSAGE_LENGTH + 1];
+  SQLINTEGER native = 0;
+  SQLSMALLINT length = 0;
+  for (SQLSMALLINT record = 1; SQL_SUCCEEDED(SQLGetDiagRec(type, handle, record, state, &native, message,
+                                                            sizeof message, &length));
+       ++record) {
+    text += (text.empty() ? "" : " ") + sql::onOneLine(reinterpret_cast<const char*>(message));
+  }
+  return text;
+}
+
+std::string infoText(SQLHDBC connection, SQLUSMALLINT item) {
+  SQLCHAR text[256] = "";
+  SQLSMALLINT length = 0;
+  SQLGetInfo(connection, item, text, sizeof text, &length);
+  return reinterpret_cast<const char*>(text);
+}
+
+}  // namespace
+
+std::optional<OdbcDataSource> findOdbcDataSource(const std::string& name) {
+  requireReadableWhereItExists(userDataSources());
+  requireReadableWhereItExists(joinPath(systemFolder(), "odbc.ini"));
+  OdbcEnvironment environment;
+  SQLCHAR dsn[SQL_MAX_DSN_LENGTH + 1];
+  SQLCHAR driver[1024];
+  SQLSMALLINT dsnLength = 0;
+  SQLSMALLINT driverLength = 0;
+  SQLUSMALLINT direction = SQL_FETCH_FIRST;
+  // unixODBC gives the driver a data source names as its description.
+  while (SQL_SUCCEEDED(SQLDataSources(environment.get(), direction, dsn, sizeof dsn, &dsnLength, driver,
+                                     sizeof driver, &driverLength))) {
+    std::string candidate(reinterpret_cast<const char*>(dsn));
+    if (sql::equalsIgnoreCase(candidate, name)) {
+      requireReadableWhereItExists(driverRegistry());
+      return OdbcDataSource{candidate, reinterpret_cast<const char*>(driver)};
+    }
+    direction = SQL_FETCH_NEXT;
+  }
+  return std::nullopt;
+}
+
+std::string checkOdbcConnection(const OdbcDataSource& source) {
+  OdbcEnvironment environment;
+  OdbcHandle connection(SQL_HANDLE_DBC, environment.get());
+  SQLSetConnectAttr(connection.get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
+  std::string text = "DSN=" + source.name;
+  SQLRETURN connected = SQLDriverConnect(connection.get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
+                                         nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+  if (!SQL_SUCCEEDED(connected)) {
+    std::string message = diagnostics(SQL_HANDLE_DBC, connection.get());
+    throw Error(err::kDatabase, message.empty() ? "The ODBC data source cannot be opened: " + source.name : message);
+  }
+  std::string driver = infoText(connection.get(), SQL_DRIVER_NAME) + " " + infoText(connection.get(), SQL_DRIVER_VER);
+  SQLDisconnect(connection.get());
+  return driver;
+}
+
+soci::connection_parameters odbcParameters(const OdbcDataSource& source) {
+  soci::connection_parameters parameters(soci::odbc, "DSN=" + source.name);
+  parameters.set_option(soci::odbc_option_driver_complete, std::to_string(SQL_DRIVER_NOPROMPT));
+  return parameters;
+}
+
+void limitQueryTime(soci::session& session, soci::statement& statement) {
+  if (session.get_backend_name() != "odbc") return;
+  auto* backend = static_cast<soci::odbc_statement_backend*>(statement.get_backend());
+  SQLSetStmtAttr(backend->hstmt_, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(kQueryTimeoutSeconds), 0);
+}
+
+}  // namespace platform::db
