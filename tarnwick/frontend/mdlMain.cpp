@@ -72,6 +72,7 @@ int main(const std::string& argumentText) {
       try {
         openConnection();
         connected = true;
+        Log().log("Data source: " + connection().dataSourceDescription(), kInfo, p.tag());
       } catch (const platform::Error& e) {
         p.logFailure({e, 11});
         printLine(std::string("ERROR: Cannot open data source ") + kDataSource + ".");

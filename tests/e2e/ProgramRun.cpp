@@ -29,8 +29,10 @@ std::string withoutNode(const std::string& table) {
 
 }  // namespace
 
-ProgramFolder::ProgramFolder(const std::string& programName) : programName_(programName) {
+ProgramFolder::ProgramFolder(const std::string& programName, const std::string& folderName)
+    : programName_(programName), folderName_(folderName) {
   const std::string built = TARNWICK_PROGRAM_DIR;
+  fs::create_directories(path());
   fs::copy_file(built + "/tarnwick", program());
   for (const char* file : {"libquillet.so", "README.HTM"}) fs::copy_file(built + "/" + file, path(file));
 }
@@ -84,6 +86,8 @@ RunResult StartedRun::wait() {
   for (const char* name : {"out", "err", "status", "pid"}) fs::remove(scratch_ + name);
   return result;
 }
+
+bool StartedRun::finished() const { return fs::exists(scratch_ + "status"); }
 
 void StartedRun::signal(const std::string& name) {
   EXPECT_TRUE(waitUntil([&] { return fs::exists(scratch_ + "pid"); })) << "the program did not start";

@@ -37,6 +37,7 @@ class StartedRun {
   ~StartedRun();
 
   RunResult wait();
+  bool finished() const;
   // Sends signal `name` ("KILL", "STOP", "CONT"); the status after signal N is 128 + N.
   void signal(const std::string& name);
 
@@ -45,12 +46,12 @@ class StartedRun {
   std::string scratch_;  // prefix of the files catching its output and process id
 };
 
-// The program copied into a scratch folder.
+// The program copied into a scratch folder, or into a folder of that name in it.
 class ProgramFolder {
  public:
-  explicit ProgramFolder(const std::string& programName = "tarnwick");
+  explicit ProgramFolder(const std::string& programName = "tarnwick", const std::string& folderName = "");
 
-  std::string path(const std::string& name = "") const { return folder_.path(name); }
+  std::string path(const std::string& name = "") const { return folder_.path(joinedName(name)); }
   std::string program() const { return path(programName_); }
   // Runs the program with `args` in `workingDir` (default: the folder), stdin closed; start() returns at once.
   RunResult run(const std::vector<std::string>& args, const std::string& workingDir = "") const;
@@ -68,8 +69,13 @@ class ProgramFolder {
   StartedRun startCommand(const std::string& launcher, const std::vector<std::string>& args,
                           const std::string& workingDir) const;
 
+  std::string joinedName(const std::string& name) const {
+    return folderName_.empty() || name.empty() ? folderName_ + name : folderName_ + "/" + name;
+  }
+
   platform::test::TempFolder folder_;
   std::string programName_;
+  std::string folderName_;
   mutable int runsStarted_ = 0;
 };
 

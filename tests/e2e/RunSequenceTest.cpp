@@ -1,5 +1,10 @@
 // The program as a user starts it: banner, log, usage screen, options, and
 // what happens when its library, database or log folder is not usable.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include "ProgramRun.h"
 
 namespace tarnwick::e2e {
@@ -29,6 +34,9 @@ TEST_F(RunSequenceTest, ExportOnANewFolderCreatesTheDatabaseAndLogsHeaderRetenti
   EXPECT_EQ(lines[5], "    Info:(                                [mdlMain]main) Entering [mdlMain]main_0");
   EXPECT_EQ(lines.back().rfind("    Info:(                                [mdlMain]main) Exiting  [mdlMain]main_0 Start: ", 0), 0u);
   EXPECT_TRUE(holds(lines.back(), " - Elapsed: "));
+  std::string dataSource = NodeDatabase(folder).engine() == "sqlite3" ? "embedded database " + folder.path("Pelagor.db")
+                                                                       : "ODBC data source Pelagor, driver ";
+  EXPECT_TRUE(holds(log, "[mdlMain]main)   Data source: " + dataSource)) << log;
 }
 
 // The screen's layout is checked by the unit tests; here the program's own name.
@@ -80,18 +88,7 @@ TEST_F(RunSequenceTest, WithoutTheReaderLibraryAnImportFailsWhileAnExportComplet
                           "block variable not set Line: 3"));
 }
 
-TEST_F(RunSequenceTest, UnusableDatabaseOrLogFolderStopsBeforeAnyJob) {
-  if (NodeDatabase(folder).engine() == "sqlite3") {  // a server cannot be made unusable from here
-    fs::remove(folder.path("Pelagor.db"));
-    fs::create_directory(folder.path("Pelagor.db"));
-    RunResult run = folder.run({"/e"});
-    EXPECT_EQ(run.status, 2);
-    Lines lines = crlfLines(run.out);
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[2], "ERROR: Cannot open data source Pelagor.");
-    EXPECT_TRUE(lines[3].starts_with("       ") && lines[3].size() > 7) << lines[3];
-    EXPECT_FALSE(fs::exists(folder.path("NodeExport.csv")));
-  }
+TEST_F(RunSequenceTest, UnusableLogFolderStopsBeforeAnyJob) {
   ProgramFolder noLogs;
   writeBytes(noLogs.path("LOGS"), "a file where the log folder belongs");
   RunResult run = noLogs.run({"/e"});
@@ -99,6 +96,76 @@ TEST_F(RunSequenceTest, UnusableDatabaseOrLogFolderStopsBeforeAnyJob) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err.rfind("ERROR: Cannot create log directory " + noLogs.path("LOGS") + " - ", 0), 0u);
   EXPECT_FALSE(fs::exists(noLogs.path("Pelagor.db")));
+}
+
+// Takes connections on 127.0.0.1 (the system completes them) and never answers.
+struct SilentServer {
+  SilentServer() {
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t length = sizeof address;
+    auto* name = reinterpret_cast<sockaddr*>(&address);
+    EXPECT_EQ(::bind(socket, name, length) | ::listen(socket, 16) | ::getsockname(socket, name, &length), 0);
+    port = std::to_string(ntohs(address.sin_port));
+  }
+  ~SilentServer() { ::close(socket); }
+  int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+  std::string port;
+};
+
+// The log names the data source in use. One that cannot be opened ends the
+// run with the driver's message and status 2, within 30 seconds, and never
+// in favour of a new embedded database.
+TEST_F(RunSequenceTest, DataSourceIsNamedInTheLogOrEndsTheRunWhenItCannotBeOpened) {
+  SilentServer silent;
+  std::string driver;  // the PostgreSQL ODBC driver, wherever Debian put it
+  for (const auto& lib : fs::directory_iterator("/usr/lib")) {
+    if (fs::exists(lib.path() / "odbc/psqlodbcw.so")) driver = lib.path() / "odbc/psqlodbcw.so";
+  }
+  const struct {
+    std::string folderName, odbcIni, failure;  // no failure: the export runs
+    bool databaseIsFolder = false, iniUnreadable = false;
+  } cases[] = {
+      {"t x\" timeout=\"1", "", ""},
+      {"", "", "unable to open database file", true},
+      {"", "[Pelagor]\nDriver=/no/such/driver.so\n", "Can't open lib '/no/such/driver.so'"},
+      {"", "[Other]\nDriver=x\n", "Cannot read the ODBC configuration file ", false, true},
+      {"", "[Pelagor]\nDriver=" + driver + "\nServername=127.0.0.1\nPort=" + silent.port + "\n",
+       "timeout expired"},
+  };
+  for (const auto& c : cases) {
+    if (c.failure == "timeout expired" && driver.empty()) GTEST_SKIP() << "the PostgreSQL ODBC driver is not installed";
+    ProgramFolder program("tarnwick", c.folderName);
+    std::string odbcIni = program.path("odbc.ini");
+    writeBytes(odbcIni, c.odbcIni);
+    platform::test::ScopedVariable odbcIniInUse("ODBCINI", odbcIni);
+    if (c.databaseIsFolder) fs::create_directory(program.path("Pelagor.db"));
+    RunResult run;
+    if (c.iniUnreadable) {
+      program.lockForUnprivilegedRun(odbcIni);
+      fs::permissions(odbcIni, fs::perms::none);
+      run = program.runUnprivileged({"/e"});
+    } else {
+      StartedRun started = program.start({"/e"});
+      if (!waitUntil([&] { return started.finished(); }, std::chrono::seconds(30))) {
+        ADD_FAILURE() << "still running after 30 s: " << c.failure;
+        started.signal("KILL");
+      }
+      run = started.wait();
+    }
+    if (c.failure.empty()) {
+      EXPECT_EQ(run.status, 0) << run.out;
+      EXPECT_TRUE(holds(program.logText(), "[mdlMain]main)   Data source: embedded database " + program.path("Pelagor.db")));
+      EXPECT_EQ(fs::status(program.path("Pelagor.db")).type(), fs::file_type::regular);
+      EXPECT_EQ(std::distance(fs::directory_iterator(program.path("..")), fs::directory_iterator()), 1);
+      continue;
+    }
+    const std::string errorLines = kBanner + "ERROR: Cannot open data source Pelagor.\r\n       ";
+    EXPECT_EQ(run.status, 2) << c.failure;
+    EXPECT_TRUE(run.out.starts_with(errorLines) && holds(run.out.substr(errorLines.size()), c.failure) &&
+                crlfLines(run.out).size() == 4u) << run.out;
+    EXPECT_EQ(fs::exists(program.path("Pelagor.db")), c.databaseIsFolder) << c.failure;
+    EXPECT_FALSE(fs::exists(program.path("NodeExport.csv"))) << c.failure;
+  }
 }
 
 }  // namespace

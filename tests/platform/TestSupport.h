@@ -3,9 +3,11 @@
 // program placed at a path of ours, and the number of the Error an action raises.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -61,6 +63,23 @@ class ProgramAt : public EnvWrapper {
 
  private:
   std::string path_;
+};
+
+// An environment variable set while the object lives; the caller's value
+// (or its absence) comes back afterwards.
+class ScopedVariable {
+ public:
+  ScopedVariable(std::string name, const std::string& value) : name_(std::move(name)) {
+    if (const char* callers = std::getenv(name_.c_str())) callers_ = callers;
+    setenv(name_.c_str(), value.c_str(), 1);
+  }
+  ~ScopedVariable() { callers_ ? setenv(name_.c_str(), callers_->c_str(), 1) : unsetenv(name_.c_str()); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> callers_;
 };
 
 // The Error that `action` raises; number 0 when it raises none.
