@@ -11,8 +11,9 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Database.h"
+#include "nodes/NodeSchema.h"
 #include "platform/Error.h"
+#include "platform/db/Recordset.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ double microsecondsPerAdd(Connection& conn, int adds) {
 double measure(const fs::path& file, int adds, bool seeded) {
   fs::remove(file);
   Connection conn;
-  conn.openSqliteFile(file.string());
+  conn.openSqliteFile(file.string(), tarnwick::nodeSchema());
   if (seeded) {
     auto start = std::chrono::steady_clock::now();
     seedNodes(conn);

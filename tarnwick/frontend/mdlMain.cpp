@@ -7,6 +7,7 @@
 #include "logging/Procedure.h"
 #include "logging/RunOutcome.h"
 #include "logging/classLog.h"
+#include "nodes/NodeSchema.h"
 #include "nodes/ProgramObjects.h"
 #include "nodes/mdlProcess.h"
 #include "platform/Env.h"
@@ -50,7 +51,7 @@ std::string inProgramFolder(const std::string& path) {
 
 void openConnection() {
   connection().setConnectionString(std::string("Data Source=") + kDataSource);
-  connection().open();
+  connection().open(nodeSchema());
 }
 
 int main(const std::string& argumentText) {

@@ -4,12 +4,12 @@
 #include <cstdio>
 
 #include "RunOutcome.h"
-#include "platform/Database.h"
 #include "platform/Error.h"
 #include "platform/Locale.h"
 #include "platform/Paths.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Text.h"
+#include "platform/db/Recordset.h"
 #include "platform/Value.h"
 
 namespace tarnwick {

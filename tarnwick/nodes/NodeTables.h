@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Database.h"
+#include "platform/db/Recordset.h"
 
 namespace tarnwick::NodeTables {
 

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "platform/Database.h"
+#include "platform/db/Connection.h"
 #include "quillet/Quillet.h"
 
 namespace tarnwick {

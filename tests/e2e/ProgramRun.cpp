@@ -121,7 +121,7 @@ NodeDatabase::NodeDatabase(const ProgramFolder& folder)
     : env_(std::make_unique<platform::test::ProgramAt>(folder.program())),
       connection_(std::make_unique<platform::db::Connection>()) {
   connection_->setConnectionString("Data Source=Pelagor");
-  connection_->open();
+  connection_->open(nodeSchema());
 }
 
 std::vector<Row> NodeDatabase::rows(const std::string& sql) {

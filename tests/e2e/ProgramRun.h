@@ -13,9 +13,10 @@
 #include <vector>
 
 #include "NodeInput.h"
-#include "platform/Database.h"
+#include "nodes/NodeSchema.h"
 #include "platform/Env.h"
 #include "platform/TestSupport.h"
+#include "platform/db/Recordset.h"
 
 namespace tarnwick::e2e {
 

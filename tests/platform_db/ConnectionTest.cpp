@@ -7,7 +7,8 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "platform/Database.h"
+#include "platform/db/Errors.h"
+#include "platform/db/Recordset.h"
 
 namespace platform::db {
 namespace {
@@ -25,7 +26,7 @@ class ConnectionTest : public ::testing::Test {
 
   void openPelagor(Connection& conn) {
     conn.setConnectionString("Data Source=Pelagor");
-    conn.open();
+    conn.open(schema_);
   }
 
   // The names of the columns of `table`, in order.
@@ -42,6 +43,7 @@ class ConnectionTest : public ::testing::Test {
   test::ScopedVariable odbcIni_{"ODBCINI", folder_.path("odbc.ini")};
   test::ProgramAt program_{folder_.path("tarnwick")};
   std::string databaseFile_ = folder_.path("Pelagor.db");
+  std::string schema_ = test::readBytes(PELAGOR_SCHEMA_FILE);
 };
 
 TEST_F(ConnectionTest, CreatesTheMissingDatabaseBesideTheProgramWithItsTablesAndKeepsIt) {
@@ -71,11 +73,11 @@ TEST_F(ConnectionTest, OpenFailuresAndTransactionsThatDoNotNest) {
   Connection conn;
   EXPECT_EQ(errorNumberOf([&] { conn.execute("DELETE FROM Node"); }), err::kConnectionUnusable);
   conn.setConnectionString("Provider=Nothing");
-  EXPECT_EQ(errorNumberOf([&] { conn.open(); }), kDatabase);
-  EXPECT_EQ(errorNumberOf([&] { conn.openSqliteFile(folder_.path("missing/Pelagor.db")); }), kDatabase);
+  EXPECT_EQ(errorNumberOf([&] { conn.open(schema_); }), kDatabase);
+  EXPECT_EQ(errorNumberOf([&] { conn.openSqliteFile(folder_.path("missing/Pelagor.db"), schema_); }), kDatabase);
 
   openPelagor(conn);
-  EXPECT_EQ(errorNumberOf([&] { conn.open(); }), err::kObjectOpen);
+  EXPECT_EQ(errorNumberOf([&] { conn.open(schema_); }), err::kObjectOpen);
   EXPECT_EQ(errorNumberOf([&] { conn.commitTrans(); }), kDatabase);
   conn.beginTrans();
   EXPECT_EQ(errorNumberOf([&] { conn.beginTrans(); }), kDatabase);

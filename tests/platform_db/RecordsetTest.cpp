@@ -1,7 +1,7 @@
-// The statement text helpers, then record sets on a real database: a fresh
-// SQLite file per test and, when the environment variable TARNWICK_TEST_ODBC_DSN
-// names an ODBC data source whose tables were created from schema/pelagor.sql,
-// that database as well.
+// Record sets on a real database: a fresh SQLite file per test, created from
+// schema/pelagor.sql, and, when the environment variable TARNWICK_TEST_ODBC_DSN
+// names an ODBC data source whose tables were created from that file, that
+// database as well.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,9 +9,9 @@
 #include <utility>
 
 #include "TestSupport.h"
-#include "platform/Database.h"
-#include "platform/DbSchema.h"
-#include "platform/DbSql.h"
+#include "platform/db/Errors.h"
+#include "platform/db/Recordset.h"
+#include "platform/db/Sql.h"
 
 namespace platform::db {
 namespace {
@@ -25,31 +25,6 @@ constexpr auto kForward = CursorType::ForwardOnly;
 constexpr auto kReadOnly = LockType::ReadOnly;
 constexpr auto kOptimistic = LockType::Optimistic;
 constexpr auto kBatch = LockType::BatchOptimistic;
-
-TEST(DbSqlTest, DeleteStarLosesItsStarAndMarkersOutsideQuotedTextAreNumbered) {
-  EXPECT_EQ(sql::withoutDeleteStar("  Delete  *From OctelNode"), "DELETE FROM OctelNode");
-  EXPECT_EQ(sql::withoutDeleteStar("DELETE *FROMX"), "DELETE *FROMX");
-  const std::pair<std::string, std::string> cases[] = {
-      {"INSERT INTO Node (SerialNo, Name) VALUES (?, ?)", "INSERT INTO Node (SerialNo, Name) VALUES (:p1, :p2)"},
-      {"UPDATE Node SET Name = ? WHERE SerialNo = '?' AND Name = 'it''s ?' AND \"odd?\"=?",
-       "UPDATE Node SET Name = :p1 WHERE SerialNo = '?' AND Name = 'it''s ?' AND \"odd?\"=:p2"},
-  };
-  for (const auto& [statement, expected] : cases) EXPECT_EQ(sql::withNamedMarkers(statement), expected) << statement;
-}
-
-TEST(DbSqlTest, FindCriteriaAreOneColumnEqualToOneValue) {
-  EXPECT_EQ(sql::parseCriterion(" Name='O''Brien;--' ")->value, Value(std::string("O'Brien;--")));
-  for (const char* bad : {"MessageType = ", "= 1", "Name = 'open", "A = 1 OR 1 = 1"}) EXPECT_FALSE(sql::parseCriterion(bad)) << bad;
-  EXPECT_FALSE(sql::matchesCriterion(std::string("30x"), 30.0));
-  EXPECT_FALSE(sql::matchesCriterion(std::string("8:30"), std::string("08:30")));
-}
-
-TEST(DbSqlTest, TheBuiltInSchemaIsTheShippedFileSplitOutsideQuotesAndComments) {
-  EXPECT_EQ(schemaScript(), test::readBytes(PELAGOR_SCHEMA_FILE));
-  EXPECT_EQ(sql::splitScript("-- a; comment\nCREATE TABLE a (x VARCHAR(3) DEFAULT ';'); ;\n"
-                        "INSERT INTO a VALUES ('--;') -- trailing; note\n"),
-            (std::vector<std::string>{"CREATE TABLE a (x VARCHAR(3) DEFAULT ';')", "INSERT INTO a VALUES ('--;')"}));
-}
 
 const std::string kSqlite = "sqlite";
 
@@ -79,10 +54,10 @@ class RecordsetTest : public ::testing::TestWithParam<std::string> {
 
   void openConnection(Connection& conn) {
     if (GetParam() == kSqlite) {
-      conn.openSqliteFile(folder_.path("Pelagor.db"));
+      conn.openSqliteFile(folder_.path("Pelagor.db"), test::readBytes(PELAGOR_SCHEMA_FILE));
     } else {
       conn.setConnectionString("Data Source=" + GetParam());
-      conn.open();
+      conn.open(test::readBytes(PELAGOR_SCHEMA_FILE));
     }
   }
 

@@ -5,10 +5,12 @@
 #include "e2e/NodeInput.h"
 #include "logging/RunOutcome.h"
 #include "logging/classLog.h"
+#include "nodes/NodeSchema.h"
 #include "nodes/ProgramObjects.h"
 #include "nodes/mdlProcess.h"
 #include "platform/Error.h"
 #include "platform/TestSupport.h"
+#include "platform/db/Recordset.h"
 #include "ucQuillet.h"
 
 namespace tarnwick::e2e {
@@ -85,7 +87,7 @@ class FailingInputEnv : public platform::EnvWrapper {
 TEST(ReadFailureTest, InputFailingMidRunEndsTheImportAfterTheLinesRead) {
   FailingInputEnv env;
   connection().setConnectionString("Data Source=Pelagor");
-  connection().open();
+  connection().open(nodeSchema());
   auto lines = mixedAdds(6);
   lines[1] = veltroLine("A", "1", "again");
   platform::test::writeBytes(env.input(), inputText(lines));

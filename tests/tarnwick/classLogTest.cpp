@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "RecordingEnv.h"
-#include "platform/Database.h"
+#include "platform/db/Recordset.h"
 
 namespace tarnwick::test {
 namespace {

@@ -1,39 +1,37 @@
-// The inside of a Connection: the SOCI session, its transaction state and
-// the prepared statements kept for reuse. Record sets on the connection run
-// their statements through it.
+// The session behind a Connection: the SOCI session, its transaction state
+// and the prepared statements kept for reuse. Private to the record-set
+// layer: the Connection owns it, and record sets opened on the connection
+// run their statements through it.
 #pragma once
 
 #include <soci/soci.h>
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "Database.h"
-#include "DbOdbc.h"
-#include "DbStatement.h"
+#include "Engines.h"
+#include "Statement.h"
+#include "platform/Value.h"
 
 namespace platform::db {
 
-// The layer's own failure `number` (one of db::err) with ADO's text.
-Error layerError(int32_t number);
-
-struct Connection::Impl {
-  std::string connectionString;
-  soci::session session;
-  std::string engine;  // "" while closed
-  std::string dataSource;  // what it is open on, for the log
-  bool inTransaction = false;
-
-  // Opens the SQLite file at `path` (creating it with the schema when it
-  // has no tables yet) or the ODBC data source `source`, its dialog off.
-  void openSqlite(const std::string& path);
+class Session {
+ public:
+  // Opens the SQLite file at `path` (creating its tables with the DDL
+  // script `newDatabaseSchema` when it has none yet) or the ODBC data
+  // source `source`, its dialog off.
+  void openSqlite(const std::string& path, const std::string& newDatabaseSchema);
   void openOdbc(const OdbcDataSource& source);
 
-  // Fails with Error 3709 unless the connection is open.
+  bool isOpen() const { return !engine_.empty(); }
+  const std::string& engine() const { return engine_; }          // "" while closed
+  const std::string& dataSource() const { return dataSource_; }  // what it is open on, for the log
+  bool inTransaction() const { return inTransaction_; }
+
+  // Fails with Error 3709 unless the session is open.
   void requireOpen() const;
 
   // Runs a statement that returns no rows and returns the rows affected.
@@ -59,19 +57,21 @@ struct Connection::Impl {
 
  private:
   void applySqlitePragmas();
-  void createSchemaIfEmpty();
+  void createSchemaIfEmpty(const std::string& schema);
   bool hasTables();
   void runScript(const std::string& script);
   void requireTransaction() const;
   void transactionStep(const std::string& sqliteStatement, void (soci::session::*odbcStep)());
   void writeInOwnTransaction(const std::function<void()>& write);
   void writeUnderSavepoint(const std::function<void()>& write);
-  bool sqliteTransactionActive();
   PreparedStatement& prepared(const std::string& key, const std::string& sql,
                               const std::vector<Value>& params);
 
+  soci::session session_;
+  std::string engine_;
+  std::string dataSource_;
+  bool inTransaction_ = false;
   std::unordered_map<std::string, std::unique_ptr<PreparedStatement>> statements_;
-
   std::unordered_map<std::string, std::unique_ptr<RowQuery>> finishedQueries_;
 };
 

@@ -1,6 +1,6 @@
-// Text work of the record-set layer: reading the statements the program
-// hands over, and writing the ones the layer runs for it. Pure functions;
-// nothing here talks to a database.
+// Text work of the record-set layer (private to it): reading the statements
+// the program hands over, and writing the ones and the connection strings
+// the layer runs and opens. Pure functions; nothing here talks to a database.
 #pragma once
 
 #include <optional>
@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Value.h"
+#include "platform/Value.h"
 
 namespace platform::db::sql {
 

@@ -1,17 +1,19 @@
-#include "DbOdbc.h"
+#include "Engines.h"
 
 #include <pwd.h>
 #include <soci/odbc/soci-odbc.h>
+#include <soci/sqlite3/soci-sqlite3.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
-#include "DbSql.h"
-#include "Env.h"
-#include "Error.h"
-#include "Paths.h"
+#include "Errors.h"
+#include "Sql.h"
+#include "platform/Env.h"
+#include "platform/Paths.h"
 
 namespace platform::db {
 
@@ -45,7 +47,7 @@ class OdbcHandle {
 class OdbcEnvironment : public OdbcHandle {
  public:
   OdbcEnvironment() : OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
-    if (get() == SQL_NULL_HANDLE) throw Error(err::kDatabase, "The ODBC driver manager cannot be started.");
+    if (get() == SQL_NULL_HANDLE) throw layerError(Failure::NoDriverManager);
     SQLSetEnvAttr(get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   }
 };
@@ -74,8 +76,8 @@ void requireReadableWhereItExists(const std::string& path) {
   try {
     env()->openTextFile(path, IOMode::ForReading, false, TextEncoding::Cp1252)->close();
   } catch (const Error& e) {
-    if (e.number() == err::kFileNotFound) return;
-    throw Error(err::kDatabase, "Cannot read the ODBC configuration file " + path + ": " + e.description());
+    if (e.number() == platform::err::kFileNotFound) return;
+    throw layerError(Failure::UnreadableOdbcFile, path + ": " + e.description());
   }
 }
 
@@ -134,7 +136,8 @@ std::string checkOdbcConnection(const OdbcDataSource& source) {
                                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
   if (!SQL_SUCCEEDED(connected)) {
     std::string message = diagnostics(SQL_HANDLE_DBC, connection.get());
-    throw Error(err::kDatabase, message.empty() ? "The ODBC data source cannot be opened: " + source.name : message);
+    throw message.empty() ? layerError(Failure::DataSourceRefused, source.name)
+                          : Error(platform::err::kDatabase, message);
   }
   std::string driver = infoText(connection.get(), SQL_DRIVER_NAME) + " " + infoText(connection.get(), SQL_DRIVER_VER);
   SQLDisconnect(connection.get());
@@ -147,10 +150,21 @@ soci::connection_parameters odbcParameters(const OdbcDataSource& source) {
   return parameters;
 }
 
+// A URI file name (sql::sqliteConnectString): Debian's SQLite is built to
+// read them (SQLITE_USE_URI).
+soci::connection_parameters sqliteParameters(const std::string& path) {
+  return soci::connection_parameters(soci::sqlite3, sql::sqliteConnectString(path));
+}
+
 void limitQueryTime(soci::session& session, soci::statement& statement) {
   if (session.get_backend_name() != "odbc") return;
   auto* backend = static_cast<soci::odbc_statement_backend*>(statement.get_backend());
   SQLSetStmtAttr(backend->hstmt_, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(kQueryTimeoutSeconds), 0);
+}
+
+bool sqliteTransactionActive(soci::session& session) {
+  auto* backend = static_cast<soci::sqlite3_session_backend*>(session.get_backend());
+  return sqlite3_get_autocommit(backend->conn_) == 0;
 }
 
 }  // namespace platform::db

@@ -1,10 +1,10 @@
-#include "DbStatement.h"
+#include "Statement.h"
 
 #include <cstdio>
 #include <ctime>
 
-#include "DbOdbc.h"
-#include "DbSql.h"
+#include "Engines.h"
+#include "Sql.h"
 
 namespace platform::db {
 

@@ -1,54 +1,12 @@
-#include "Database.h"
+#include "platform/db/Recordset.h"
 
 #include <optional>
 
-#include "DbConnection.h"
-#include "DbSql.h"
-#include "Paths.h"
-#include "ProgramInfo.h"
+#include "Errors.h"
+#include "Session.h"
+#include "Sql.h"
 
 namespace platform::db {
-
-// ---------------------------------------------------------------- Connection
-
-Connection::Connection() : impl_(std::make_unique<Impl>()) {}
-Connection::~Connection() = default;
-
-Connection::Impl& Connection::impl() { return *impl_; }
-
-void Connection::setConnectionString(const std::string& text) { impl_->connectionString = text; }
-const std::string& Connection::connectionString() const { return impl_->connectionString; }
-
-void Connection::open() {
-  if (isOpen()) throw layerError(err::kObjectOpen);
-  auto name = sql::dataSourceName(impl_->connectionString);
-  if (!name) throw Error(platform::err::kDatabase, "The connection string names no data source.");
-  if (auto source = findOdbcDataSource(*name)) {
-    impl_->openOdbc(*source);
-  } else {
-    impl_->openSqlite(joinPath(programFolder(), *name + ".db"));
-  }
-}
-
-void Connection::openSqliteFile(const std::string& path) {
-  if (isOpen()) throw layerError(err::kObjectOpen);
-  impl_->openSqlite(path);
-}
-
-bool Connection::isOpen() const { return !impl_->engine.empty(); }
-std::string Connection::engine() const { return impl_->engine; }
-const std::string& Connection::dataSourceDescription() const { return impl_->dataSource; }
-
-void Connection::beginTrans() { impl_->begin(); }
-void Connection::commitTrans() { impl_->commit(); }
-void Connection::rollbackTrans() { impl_->rollback(); }
-bool Connection::inTransaction() const { return impl_->inTransaction; }
-
-int64_t Connection::execute(const std::string& sql, const std::vector<Value>& params) {
-  return impl_->run(sql::withoutDeleteStar(sql), params, !params.empty());
-}
-
-// ----------------------------------------------------------------- Recordset
 
 namespace {
 
@@ -72,13 +30,10 @@ struct Row {
 
 bool isPending(const Row& row) { return row.state == RowState::Modified || row.state == RowState::Added; }
 
-const char* const kRowChanged =
-    "Row cannot be located for updating. Some values may have been changed since it was last read.";
-
 }  // namespace
 
 struct Recordset::Impl {
-  Connection::Impl* conn = nullptr;
+  Session* session = nullptr;
   std::string sql;
   std::vector<Value> params;
   CursorType cursor = CursorType::ForwardOnly;
@@ -92,16 +47,16 @@ struct Recordset::Impl {
   std::vector<Row> rows;             // static: every row; forward-only: the current one
   size_t position = 0;               // rows.size() is EOF
 
-  bool isOpen() const { return conn != nullptr; }
+  bool isOpen() const { return session != nullptr; }
 
   void requireOpen() const {
-    if (!isOpen()) throw layerError(err::kObjectClosed);
+    if (!isOpen()) throw layerError(Failure::ObjectClosed);
   }
 
   void requireUpdatable() const {
     requireOpen();
     if (lock == LockType::ReadOnly || cursor == CursorType::ForwardOnly || !table) {
-      throw layerError(err::kNotUpdatable);
+      throw layerError(Failure::NotUpdatable);
     }
   }
 
@@ -122,12 +77,12 @@ struct Recordset::Impl {
   // Reads every row of the SELECT. Rows added here and not yet inserted
   // stay, after the ones read; the current one stays current.
   void readAllRows() {
-    auto query = conn->query(sql, params);
+    auto query = session->query(sql, params);
     std::vector<Row> fetched;
     std::vector<Value> values;
     while (query->next(values)) fetched.push_back(Row{std::move(values), {}, RowState::Stored});
     columns = query->columns();
-    conn->recycle(sql, params, std::move(query));
+    session->recycle(sql, params, std::move(query));
     size_t newPosition = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
       if (rows[i].state != RowState::Added) continue;
@@ -139,7 +94,7 @@ struct Recordset::Impl {
   }
 
   void startStream() {
-    stream = conn->query(sql, params);
+    stream = session->query(sql, params);
     fetchFromStream();
     streamHadRows = !rows.empty();
     columns = stream->columns();
@@ -162,7 +117,7 @@ struct Recordset::Impl {
 
   Row& currentRow() {
     requireOpen();
-    if (!hasCurrent()) throw layerError(err::kNoCurrentRecord);
+    if (!hasCurrent()) throw layerError(Failure::NoCurrentRecord);
     return rows[position];
   }
 
@@ -192,7 +147,7 @@ struct Recordset::Impl {
     }
     if (auto index = columnIndex(name)) return *index < row.stored.size() ? row.stored[*index] : Value();
     if (!read && row.state != RowState::Stored) return Value();
-    throw layerError(err::kItemNotFound);
+    throw layerError(Failure::ItemNotFound);
   }
 
   // The column name to write for `name`: as the engine spells it when the
@@ -200,10 +155,10 @@ struct Recordset::Impl {
   std::string writableColumn(const std::string& name) const {
     if (read) {
       auto index = columnIndex(name);
-      if (!index) throw layerError(err::kItemNotFound);
+      if (!index) throw layerError(Failure::ItemNotFound);
       return columns[*index];
     }
-    if (!sql::isPlainIdentifier(name)) throw layerError(err::kItemNotFound);
+    if (!sql::isPlainIdentifier(name)) throw layerError(Failure::ItemNotFound);
     return name;
   }
 
@@ -230,7 +185,7 @@ struct Recordset::Impl {
     if (single) {
       writeAll();
     } else {
-      conn->writeAtomically(writeAll);
+      session->writeAtomically(writeAll);
     }
     for (size_t i : indices) markWritten(rows[i]);
   }
@@ -245,7 +200,7 @@ struct Recordset::Impl {
     std::string statement = row.state == RowState::Added
                                 ? sql::insertStatement(*table, names)
                                 : updateLocatingByStoredValues(row, names, values);
-    if (conn->run(statement, values, true) != 1) throw Error(platform::err::kDatabase, kRowChanged);
+    if (session->run(statement, values, true) != 1) throw layerError(Failure::RowChanged);
   }
 
   // The UPDATE of a row read before, located by every value it was read
@@ -285,11 +240,11 @@ Recordset::~Recordset() = default;
 void Recordset::open(const std::string& sql, Connection& conn, CursorType cursor, LockType lock,
                      const std::vector<Value>& params) {
   close();
-  Connection::Impl& connection = conn.impl();
-  connection.requireOpen();
+  Session& session = conn.session();
+  session.requireOpen();
   std::string statement = sql::withoutDeleteStar(sql);
   if (!sql::isSelect(statement)) {
-    connection.run(statement, params, !params.empty());
+    session.run(statement, params, !params.empty());
     return;
   }
   impl_->table = sql::singleTableOf(statement);
@@ -297,7 +252,7 @@ void Recordset::open(const std::string& sql, Connection& conn, CursorType cursor
   impl_->params = params;
   impl_->cursor = cursor;
   impl_->lock = lock;
-  impl_->conn = &connection;
+  impl_->session = &session;
 }
 
 bool Recordset::isOpen() const { return impl_->isOpen(); }
@@ -332,7 +287,7 @@ void Recordset::moveNext() {
 void Recordset::moveFirst() {
   impl_->requireOpen();
   if (impl_->cursor == CursorType::ForwardOnly) {
-    throw Error(platform::err::kDatabase, "Rowset does not support fetching backward.");
+    throw layerError(Failure::BackwardFetch);
   }
   impl_->ensureRead();
   impl_->position = 0;
@@ -341,9 +296,9 @@ void Recordset::moveFirst() {
 void Recordset::find(const std::string& criteria) {
   impl_->requireOpen();
   auto criterion = sql::parseCriterion(criteria);
-  if (!criterion) throw layerError(err::kBadArguments);
+  if (!criterion) throw layerError(Failure::BadArguments);
   impl_->ensureRead();
-  if (!impl_->columnIndex(criterion->column)) throw layerError(err::kItemNotFound);
+  if (!impl_->columnIndex(criterion->column)) throw layerError(Failure::ItemNotFound);
   while (impl_->hasCurrent() &&
          !sql::matchesCriterion(impl_->valueOf(impl_->rows[impl_->position], criterion->column),
                                 criterion->value)) {
@@ -356,7 +311,7 @@ Value Recordset::field(const std::string& name) { return impl_->valueOf(impl_->c
 void Recordset::setField(const std::string& name, const Value& value) {
   impl_->requireUpdatable();
   Row& row = impl_->currentRow();
-  if (row.state == RowState::Inserted) throw layerError(err::kNotUpdatable);
+  if (row.state == RowState::Inserted) throw layerError(Failure::NotUpdatable);
   Impl::setEdit(row, impl_->writableColumn(name), value);
   if (row.state == RowState::Stored) row.state = RowState::Modified;
 }
@@ -370,7 +325,7 @@ int Recordset::fieldCount() {
 std::string Recordset::fieldName(int index) {
   impl_->requireOpen();
   impl_->ensureRead();
-  if (index < 0 || static_cast<size_t>(index) >= impl_->columns.size()) throw layerError(err::kItemNotFound);
+  if (index < 0 || static_cast<size_t>(index) >= impl_->columns.size()) throw layerError(Failure::ItemNotFound);
   return impl_->columns[static_cast<size_t>(index)];
 }
 
@@ -398,6 +353,5 @@ void Recordset::updateBatch() {
   impl_->requireUpdatable();
   impl_->writeRows(impl_->pendingRows());
 }
-
 
 }  // namespace platform::db

@@ -1,6 +1,7 @@
-// SOCI statements of the record-set layer: values bound to "?" markers, a
-// prepared statement that runs again and again with new values, and a
-// SELECT that hands out its rows one by one as Values.
+// SOCI statements of the record-set layer (private to it): values bound to
+// "?" markers, a prepared statement that runs again and again with new
+// values, a SELECT that hands out its rows one by one as Values, and the
+// mapping of driver failures to Errors.
 #pragma once
 
 #include <soci/soci.h>
@@ -8,16 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "Error.h"
-#include "Value.h"
+#include "Errors.h"
+#include "platform/Value.h"
 
 namespace platform::db {
 
 // The driver's message on one line (PostgreSQL adds a DETAIL line).
 std::string driverMessage(const soci::soci_error& error);
 
-// Runs `work`, turning a driver failure into Error(err::kDatabase, the
-// driver's message).
+// Runs `work`, turning a driver failure into Error(platform::err::kDatabase,
+// the driver's message).
 template <typename Work>
 auto translatingDriverErrors(Work&& work) -> decltype(work()) {
   try {
@@ -25,7 +26,7 @@ auto translatingDriverErrors(Work&& work) -> decltype(work()) {
   } catch (const soci::soci_error& e) {
     throw Error(platform::err::kDatabase, driverMessage(e));
   } catch (const std::bad_cast&) {
-    throw Error(platform::err::kDatabase, "A stored value does not convert to the type of its column.");
+    throw layerError(Failure::ValueDoesNotConvert);
   }
 }
 

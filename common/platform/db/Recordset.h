@@ -1,88 +1,21 @@
-// The record-set layer: the program's only way to its node database. A
-// Connection opens the data source named in its connection string; Recordsets
-// opened on it select, add, update and delete rows with optimistic locking.
-// Every failure is an Error; a database failure carries platform::err::
-// kDatabase and the driver's message, the layer's own ones the numbers below.
-// Values reach the engine as bound parameters only.
+// Record sets of the record-set layer: rows of one SELECT on a Connection,
+// read when first asked for, walked, found, changed and added to with
+// optimistic locking, or a DELETE run at once. A record set must not
+// outlive the connection it was opened on.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "Value.h"
+#include "platform/Value.h"
+#include "platform/db/Connection.h"
 
 namespace platform::db {
 
-// Numbers of the record-set layer's own failures; the texts are ADO's.
-namespace err {
-constexpr int32_t kBadArguments = 3001;         // a find criterion that cannot be read
-constexpr int32_t kNoCurrentRecord = 3021;      // BOF or EOF, no current row
-constexpr int32_t kNotUpdatable = 3251;         // read-only lock or cursor, or not one table
-constexpr int32_t kItemNotFound = 3265;         // no field of that name or index
-constexpr int32_t kObjectClosed = 3704;         // the record set is closed
-constexpr int32_t kObjectOpen = 3705;           // the connection is already open
-constexpr int32_t kConnectionUnusable = 3709;   // the connection is not open
-}  // namespace err
-
 enum class CursorType { ForwardOnly = 0, Static = 3 };
 enum class LockType { ReadOnly = 1, Optimistic = 3, BatchOptimistic = 4 };
-
-class Connection {
- public:
-  Connection();
-  ~Connection();
-  Connection(const Connection&) = delete;
-  Connection& operator=(const Connection&) = delete;
-
-  void setConnectionString(const std::string& text);  // "Data Source=Pelagor"
-  const std::string& connectionString() const;
-
-  // Opens the named data source: the unixODBC DSN of that name when one is
-  // defined ($ODBCINI, ~/.odbc.ini, /etc/odbc.ini), otherwise the embedded
-  // SQLite file <program folder>/<name>.db, given the shipped schema when it
-  // is missing or holds no tables (WAL journal, synchronous NORMAL, a busy
-  // timeout of 10 s). An ODBC configuration file that exists and cannot be
-  // read, or a DSN whose driver cannot be loaded or whose server does not
-  // answer within the login timeout, fails: it never falls back to the file.
-  // ODBC connections never prompt and give each statement a query timeout.
-  void open();
-
-  // Opens the SQLite file at `path` without a data-source lookup, creating
-  // it from the schema when it holds no tables yet; for tests and tools.
-  void openSqliteFile(const std::string& path);
-  bool isOpen() const;
-
-  // "sqlite3" or "odbc" once open.
-  std::string engine() const;
-
-  // What the connection is open on, for the log: "embedded database
-  // /srv/tarnwick/Pelagor.db" or "ODBC data source Pelagor, driver
-  // psqlodbcw.so (psqlodbcw.so 13.02.0000)"; "" while closed.
-  const std::string& dataSourceDescription() const;
-
-  // Transactions on the connection; nesting is not supported. A write of
-  // several rows (a batch update, an update of a row read before) is atomic
-  // on its own: outside a transaction it runs in one of its own; inside one
-  // it runs under a savepoint on the embedded engine, while on an ODBC data
-  // source the caller's roll-back is what undoes a failed write.
-  void beginTrans();
-  void commitTrans();
-  void rollbackTrans();
-  bool inTransaction() const;
-
-  // Runs a statement that returns no rows; values bind to "?" in order.
-  // Returns the number of rows affected.
-  int64_t execute(const std::string& sql, const std::vector<Value>& params = {});
-
-  struct Impl;
-  Impl& impl();
-
- private:
-  std::unique_ptr<Impl> impl_;
-};
 
 class Recordset {
  public:

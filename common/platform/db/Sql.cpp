@@ -1,4 +1,4 @@
-#include "DbSql.h"
+#include "Sql.h"
 
 #include <charconv>
 

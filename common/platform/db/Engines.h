@@ -1,6 +1,8 @@
-// The record-set layer's own calls into unixODBC, beside what SOCI does:
-// finding a data source, checking that the configuration it comes from can
-// be read, and the timeouts of a connection and its statements.
+// What the record-set layer asks of unixODBC and SQLite directly, where SOCI
+// offers nothing: finding a data source and checking that the configuration
+// it comes from can be read, the timeouts of a connection and of its
+// statements, and whether SQLite still holds a transaction. Private to the
+// layer; no other file of it calls the engines' own interfaces.
 #pragma once
 
 #include <soci/soci.h>
@@ -17,11 +19,12 @@ struct OdbcDataSource {
   std::string driver;
 };
 
-// The data source of that name (compared without regard to case). The
-// configuration files that define data sources ($ODBCINI or ~/.odbc.ini,
-// and $ODBCSYSINI/odbc.ini or /etc/odbc.ini) must be readable where they
-// exist: otherwise an Error(kDatabase) names the file, since unixODBC would
-// silently skip it. nullopt when no readable file defines the name.
+// The data source of that name (compared without regard to case); nullopt
+// when there is none. The files that define data sources ($ODBCINI or
+// ~/.odbc.ini, and $ODBCSYSINI/odbc.ini or /etc/odbc.ini), and the driver
+// registry once the name is found, must be readable where they exist:
+// otherwise an Error(kDatabase) names the file, as unixODBC would silently
+// skip it.
 std::optional<OdbcDataSource> findOdbcDataSource(const std::string& name);
 
 // Connects once to `source` with the dialog off and a login timeout, so a
@@ -34,8 +37,14 @@ std::string checkOdbcConnection(const OdbcDataSource& source);
 // The SOCI connection parameters of `source`: its DSN, the dialog off.
 soci::connection_parameters odbcParameters(const OdbcDataSource& source);
 
+// The SOCI connection parameters of the SQLite file at `path`.
+soci::connection_parameters sqliteParameters(const std::string& path);
+
 // Gives an ODBC statement (after alloc()) its query timeout; does nothing
 // on other engines.
 void limitQueryTime(soci::session& session, soci::statement& statement);
+
+// True while the SQLite connection of `session` is inside a transaction.
+bool sqliteTransactionActive(soci::session& session);
 
 }  // namespace platform::db

@@ -1,0 +1,48 @@
+#include "platform/db/Connection.h"
+
+#include "Errors.h"
+#include "Session.h"
+#include "Sql.h"
+#include "platform/Paths.h"
+#include "platform/ProgramInfo.h"
+
+namespace platform::db {
+
+Connection::Connection() : session_(std::make_unique<Session>()) {}
+Connection::~Connection() = default;
+
+Session& Connection::session() { return *session_; }
+
+void Connection::setConnectionString(const std::string& text) { connectionString_ = text; }
+const std::string& Connection::connectionString() const { return connectionString_; }
+
+void Connection::open(const std::string& newDatabaseSchema) {
+  if (isOpen()) throw layerError(Failure::ObjectOpen);
+  auto name = sql::dataSourceName(connectionString_);
+  if (!name) throw layerError(Failure::NoDataSourceNamed);
+  if (auto source = findOdbcDataSource(*name)) {
+    session_->openOdbc(*source);
+  } else {
+    session_->openSqlite(joinPath(programFolder(), *name + ".db"), newDatabaseSchema);
+  }
+}
+
+void Connection::openSqliteFile(const std::string& path, const std::string& newDatabaseSchema) {
+  if (isOpen()) throw layerError(Failure::ObjectOpen);
+  session_->openSqlite(path, newDatabaseSchema);
+}
+
+bool Connection::isOpen() const { return session_->isOpen(); }
+std::string Connection::engine() const { return session_->engine(); }
+const std::string& Connection::dataSourceDescription() const { return session_->dataSource(); }
+
+void Connection::beginTrans() { session_->begin(); }
+void Connection::commitTrans() { session_->commit(); }
+void Connection::rollbackTrans() { session_->rollback(); }
+bool Connection::inTransaction() const { return session_->inTransaction(); }
+
+int64_t Connection::execute(const std::string& sql, const std::vector<Value>& params) {
+  return session_->run(sql::withoutDeleteStar(sql), params, !params.empty());
+}
+
+}  // namespace platform::db

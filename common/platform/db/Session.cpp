@@ -1,0 +1,217 @@
+#include "Session.h"
+
+#include "Errors.h"
+#include "Sql.h"
+
+namespace platform::db {
+
+namespace {
+
+constexpr const char* kBusyTimeoutMs = "10000";
+
+// Every added node commits a handful of pages of several tables; small pages
+// keep what each commit writes small. It takes effect only on a new file.
+constexpr const char* kNewFilePageSize = "1024";
+constexpr const char* kSavepoint = "tarnwick_write";
+
+// Enough prepared statements for every insert and update the program makes;
+// past this the cache starts afresh, so odd statement texts cannot pile up.
+constexpr size_t kMaxKeptStatements = 256;
+
+// Prepared statements are kept per statement text and kinds of bound values.
+std::string statementKey(const std::string& sql, const std::vector<Value>& params) {
+  return BoundParams::signature(params) + '\n' + sql;
+}
+
+void runQuietly(const std::function<void()>& cleanup) {
+  try {
+    cleanup();
+  } catch (const std::exception&) {
+    // The failure that led here is the one to report.
+  }
+}
+
+}  // namespace
+
+void Session::openSqlite(const std::string& path, const std::string& newDatabaseSchema) {
+  translatingDriverErrors([&] {
+    session_.open(sqliteParameters(path));
+    try {
+      applySqlitePragmas();
+      createSchemaIfEmpty(newDatabaseSchema);
+    } catch (...) {
+      session_.close();
+      throw;
+    }
+    engine_ = "sqlite3";
+    dataSource_ = "embedded database " + path;
+  });
+}
+
+void Session::openOdbc(const OdbcDataSource& source) {
+  std::string driver = checkOdbcConnection(source);
+  translatingDriverErrors([&] { session_.open(odbcParameters(source)); });
+  engine_ = "odbc";
+  dataSource_ = "ODBC data source " + source.name + ", driver " + source.driver + " (" + driver + ")";
+}
+
+// WAL lets readers and one writer work side by side; with synchronous NORMAL
+// a committed add survives a crash of the program (a power cut may lose the
+// last commits, never half of one); the busy timeout makes parallel runs
+// wait for each other instead of failing.
+void Session::applySqlitePragmas() {
+  std::string journalMode;
+  session_ << std::string("PRAGMA busy_timeout = ") + kBusyTimeoutMs;
+  session_ << std::string("PRAGMA page_size = ") + kNewFilePageSize;
+  session_ << "PRAGMA journal_mode = WAL", soci::into(journalMode);
+  session_ << "PRAGMA synchronous = NORMAL";
+}
+
+// A new file gets its tables in one immediate transaction: a run that dies
+// half-way leaves no tables, and the next run creates them again; two runs
+// starting together create them once.
+void Session::createSchemaIfEmpty(const std::string& schema) {
+  if (hasTables()) return;  // the usual case takes no write lock
+  session_ << "BEGIN IMMEDIATE";
+  try {
+    if (!hasTables()) runScript(schema);
+    session_ << "COMMIT";
+  } catch (...) {
+    runQuietly([&] { session_ << "ROLLBACK"; });
+    throw;
+  }
+}
+
+bool Session::hasTables() {
+  int tables = 0;
+  session_ << "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table'", soci::into(tables);
+  return tables > 0;
+}
+
+void Session::runScript(const std::string& script) {
+  for (const auto& statement : sql::splitScript(script)) session_ << statement;
+}
+
+void Session::requireOpen() const {
+  if (engine_.empty()) throw layerError(Failure::ConnectionUnusable);
+}
+
+int64_t Session::run(const std::string& sql, const std::vector<Value>& params, bool keepPrepared) {
+  requireOpen();
+  return translatingDriverErrors([&]() -> int64_t {
+    if (!keepPrepared) return PreparedStatement(session_, sql, params).run(params);
+    std::string key = statementKey(sql, params);
+    try {
+      return prepared(key, sql, params).run(params);
+    } catch (...) {
+      statements_.erase(key);
+      throw;
+    }
+  });
+}
+
+PreparedStatement& Session::prepared(const std::string& key, const std::string& sql,
+                                              const std::vector<Value>& params) {
+  auto found = statements_.find(key);
+  if (found != statements_.end()) return *found->second;
+  if (statements_.size() >= kMaxKeptStatements) statements_.clear();
+  auto statement = std::make_unique<PreparedStatement>(session_, sql, params);
+  return *statements_.emplace(key, std::move(statement)).first->second;
+}
+
+std::unique_ptr<RowQuery> Session::query(const std::string& sql, const std::vector<Value>& params) {
+  requireOpen();
+  auto finished = finishedQueries_.find(statementKey(sql, params));
+  if (finished != finishedQueries_.end()) {
+    std::unique_ptr<RowQuery> reused = std::move(finished->second);
+    finishedQueries_.erase(finished);
+    reused->restart(params);
+    return reused;
+  }
+  return translatingDriverErrors([&] { return std::make_unique<RowQuery>(session_, sql, params); });
+}
+
+void Session::recycle(const std::string& sql, const std::vector<Value>& params,
+                               std::unique_ptr<RowQuery> finished) {
+  if (finishedQueries_.size() >= kMaxKeptStatements) finishedQueries_.clear();
+  finishedQueries_[statementKey(sql, params)] = std::move(finished);
+}
+
+// SQLite starts every transaction as a writer (BEGIN IMMEDIATE), so a
+// transaction never fails half-way for want of the write lock: it waits up
+// to the busy timeout at its start instead.
+void Session::begin() {
+  requireOpen();
+  if (inTransaction_) throw layerError(Failure::TransactionActive);
+  transactionStep("BEGIN IMMEDIATE", &soci::session::begin);
+  inTransaction_ = true;
+}
+
+void Session::commit() {
+  requireTransaction();
+  transactionStep("COMMIT", &soci::session::commit);
+  inTransaction_ = false;
+}
+
+void Session::rollback() {
+  requireTransaction();
+  inTransaction_ = false;
+  // SQLite ends a transaction by itself after some failures (a full disk,
+  // for one); a roll-back then has nothing left to undo.
+  if (engine_ == "sqlite3" && !sqliteTransactionActive(session_)) return;
+  transactionStep("ROLLBACK", &soci::session::rollback);
+}
+
+// SQLite runs the statement; over ODBC the session switches auto-commit.
+void Session::transactionStep(const std::string& sqliteStatement, void (soci::session::*odbcStep)()) {
+  if (engine_ == "sqlite3") {
+    run(sqliteStatement, {}, true);
+  } else {
+    translatingDriverErrors([&] { (session_.*odbcStep)(); });
+  }
+}
+
+void Session::requireTransaction() const {
+  requireOpen();
+  if (!inTransaction_) throw layerError(Failure::NoTransaction);
+}
+
+void Session::writeAtomically(const std::function<void()>& write) {
+  if (!inTransaction_) {
+    writeInOwnTransaction(write);
+  } else if (engine_ == "sqlite3") {
+    writeUnderSavepoint(write);
+  } else {
+    // ODBC drivers may wrap every statement in savepoints of their own whose
+    // release drops ours (psqlODBC does); the caller's roll-back undoes a
+    // failed write instead.
+    write();
+  }
+}
+
+void Session::writeInOwnTransaction(const std::function<void()>& write) {
+  begin();
+  try {
+    write();
+    commit();
+  } catch (...) {
+    runQuietly([&] { rollback(); });
+    throw;
+  }
+}
+
+void Session::writeUnderSavepoint(const std::function<void()>& write) {
+  run(std::string("SAVEPOINT ") + kSavepoint, {}, true);
+  try {
+    write();
+  } catch (...) {
+    runQuietly([&] {
+      run(std::string("ROLLBACK TO SAVEPOINT ") + kSavepoint, {}, true);
+      run(std::string("RELEASE SAVEPOINT ") + kSavepoint, {}, true);
+    });
+    throw;
+  }
+  run(std::string("RELEASE SAVEPOINT ") + kSavepoint, {}, true);
+}
+
+}  // namespace platform::db
