@@ -2,6 +2,15 @@
 // the operating system (files, folders, clock, disks, standard streams and the
 // debugger output). Env::Default() is the real Linux one; tests install their
 // own (or wrap the default) with setEnv() to produce faults and fixed clocks.
+//
+// Calls to the system that do not go through Env, on purpose:
+// - platform/db, the record-set layer, is the database half of this seam. It
+//   reaches SQLite and unixODBC through SOCI and, where SOCI offers nothing,
+//   directly, all in db/Engines.cpp: the data-source lookup, the login and
+//   query timeouts, SQLite's transaction state, and the environment
+//   variables and home folder that tell where unixODBC's configuration files
+//   are (which it opens through Env to check them). A fake Env cannot stand
+//   in for a database engine; tests use a scratch SQLite file instead.
 #pragma once
 
 #include <chrono>
