@@ -32,7 +32,7 @@ std::string lowerCase(std::string text) {
 
 // The duplicate-option message box, on standard error. It waits for Enter
 // only when a person is at the terminal; then the process ends.
-[[noreturn]] void showDuplicateOption(const std::string& nameAsTyped) {
+void showDuplicateOption(const std::string& nameAsTyped) {
   const std::string text = "[X] Command Line Argument Error\r\n"
                            "The command line arguments specified are invalid.\r\n"
                            "You can not specify argument: " +

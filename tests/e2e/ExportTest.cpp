@@ -101,7 +101,7 @@ TEST_F(ExportTest, ExportFileThatMayNotBeWrittenStopsWithTwoErrorLines) {
   std::string target = folder.path("out.csv");
   writeBytes(target, "kept");
   folder.lockForUnprivilegedRun(target);
-  RunResult run = folder.runUnprivileged({"/e:" + target});
+  run = folder.runUnprivileged({"/e:" + target});
   EXPECT_EQ(run.status, 2);
   Lines lines = crlfLines(run.out);
   EXPECT_EQ(Lines(lines.begin() + 2, lines.end()),

@@ -66,13 +66,13 @@ class ParallelRunTest : public ::testing::Test {
 // as a Veltro node, so a node mixed of both runs' rows cannot pass as whole;
 // then each adds serial numbers of its own.
 TEST_F(ParallelRunTest, SharedSerialNumbersLandOnceAndOwnSerialNumbersAllLand) {
-  std::vector<int> ofA, ofB;
+  std::vector<int> serialsA, serialsB;
   for (int i = 1; i <= kLinesPerRun; ++i) {
-    ofA.push_back(i);
-    ofB.push_back(i <= kLinesPerRun / 2 ? i : i + kLinesPerRun / 2);
+    serialsA.push_back(i);
+    serialsB.push_back(i <= kLinesPerRun / 2 ? i : i + kLinesPerRun / 2);
   }
-  writeAdds("a", ofA, true);
-  writeAdds("b", ofB, false);
+  writeAdds("a", serialsA, true);
+  writeAdds("b", serialsB, false);
   StartedRun startedA = folder.start({"/i:a.csv"});
   StartedRun startedB = folder.start({"/i:b.csv"});
   std::vector<RunResult> runs = {startedA.wait(), startedB.wait()};

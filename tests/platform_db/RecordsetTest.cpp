@@ -93,7 +93,7 @@ class RecordsetTest : public ::testing::TestWithParam<std::string> {
 };
 
 INSTANTIATE_TEST_SUITE_P(Engines, RecordsetTest, ::testing::ValuesIn(engines()),
-                         [](const auto& info) { return info.param; });
+                         [](const auto& engine) { return engine.param; });
 
 TEST_P(RecordsetTest, StaticRecordCountIsExactFieldsAreFoundInAnyCaseAndNoRowMeansNoCurrentRecord) {
   addNode("1001", "North", 1);

@@ -15,10 +15,10 @@ bool shell(const std::string& command) { return std::system(command.c_str()) == 
 
 // A small tmpfs on `folder` while the object lives; `mounted` is false without the right to mount.
 struct SmallDisk {
-  SmallDisk(const std::string& folder, const std::string& size)
-      : folder(folder),
-        mounted(fs::create_directories(folder) &&
-                shell("mount -t tmpfs -o size=" + size + " tmpfs " + shellWord(folder) + " 2>/dev/null")) {}
+  SmallDisk(const std::string& mountPoint, const std::string& size)
+      : folder(mountPoint),
+        mounted(fs::create_directories(mountPoint) &&
+                shell("mount -t tmpfs -o size=" + size + " tmpfs " + shellWord(mountPoint) + " 2>/dev/null")) {}
   ~SmallDisk() { if (mounted) shell("umount " + shellWord(folder)); }
   const std::string folder;
   const bool mounted;
