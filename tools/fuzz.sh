@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets of fuzz/ with clang into build-fuzz/ (installing
-# clang and its runtime libraries when missing) and runs each target for a
-# while on a copy of its seed corpus, so the corpus kept in fuzz/corpus/ does
-# not grow. Prints one line per target and fails on any crash, leak, failed
-# property or timeout, naming the file that holds the input.
+# Builds the libFuzzer targets of fuzz/ with clang into build-fuzz/ (the fuzz
+# preset; installs clang and its runtime libraries when missing), replays each
+# target's seeds (ctest --preset fuzz), then runs each target for a while on a
+# copy of its seed corpus, so the corpus kept in fuzz/corpus/ does not grow.
+# Prints one line per target and fails on any crash, leak, failed property or
+# timeout, naming the file that holds the input.
 #
 #   tools/fuzz.sh [SECONDS]     seconds per target: the argument, else
 #                               $FUZZ_SECONDS, else 60
@@ -16,7 +17,6 @@ jobs=${FUZZ_JOBS:-$(nproc)}
 build=build-fuzz
 targets=(line_splitter command_line validation text_decoders)
 
-
 # One target on a fresh copy of its seeds. Leaves <run>/summary (the lines to
 # print) and <run>/status (libFuzzer's exit status).
 run_target() {
@@ -25,7 +25,7 @@ run_target() {
   mkdir -p "$run/artifacts"
   cp -r "fuzz/corpus/$target" "$run/corpus"
   local status=0
-  "$build/fuzz_$target" "$run/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  "$build/fuzz/fuzz_$target" "$run/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$run/artifacts/" >"$run/log" 2>&1 || status=$?
   local executions elapsed
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$run/log" | tail -n 1)
@@ -42,9 +42,8 @@ run_target() {
   echo "$status" >"$run/status"
 }
 
-bash tools/install-packages.sh clang libclang-rt-14-dev
-CXX=clang++ cmake -S fuzz -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)"
+bash tools/setup.sh --preset fuzz
+ctest --preset fuzz -j"$(nproc)"
 
 for target in "${targets[@]}"; do
   while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n; done
