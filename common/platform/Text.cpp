@@ -215,7 +215,7 @@ size_t utf8Length(std::string_view utf8) {
 
 std::string toConsoleCharset(std::string_view utf8) {
   const char* codeset = nl_langinfo(CODESET);
-  const std::string text = sanitizeUtf8(utf8);
+  std::string text = sanitizeUtf8(utf8);
   if (isUtf8Codeset(codeset)) return text;
   static ConsoleConverter converter;
   return converter.convert(text, codeset);
