@@ -1,13 +1,28 @@
 #!/usr/bin/env bash
-# Builds Tarnwick (installing what is missing) and runs every test: the whole
-# suite on the embedded database, the end-to-end and record-set suites again
-# on a throwaway PostgreSQL server, the whole suite once more built with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets.
+# The whole check, as CI runs it (.ci/run): installs what is missing, checks
+# the include graph, builds with every warning an error (the ci preset, into
+# build-ci/), runs the whole suite, runs clang-tidy over the product sources,
+# runs the end-to-end and record-set suites again on a throwaway PostgreSQL
+# server, the whole suite once more built with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the fuzz targets (FUZZ_SECONDS each, 60
+# unless set).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/setup.sh postgresql odbc-postgresql
-(cd build && ctest --output-on-failure -j"$(nproc)")
-bash tools/pg-tests.sh build
+step() { echo "== $* ($((SECONDS / 60)) min $((SECONDS % 60)) s so far)"; }
+
+step "Include graph"
+bash tools/include-graph.sh
+step "Build (ci preset: warnings are errors)"
+bash tools/setup.sh --preset ci postgresql odbc-postgresql
+step "Test suite"
+ctest --preset ci -j"$(nproc)"
+step "clang-tidy"
+bash tools/tidy.sh build-ci
+step "PostgreSQL"
+bash tools/pg-tests.sh build-ci
+step "Sanitizers"
 bash tools/sanitize.sh
+step "Fuzzing"
 bash tools/fuzz.sh "${FUZZ_SECONDS:-60}"
+step "All checks passed"
