@@ -18,6 +18,7 @@
 # Needs sqlite3 and GNU time (/usr/bin/time). The machine's load is printed
 # before and after: other work on the machine shows in the figures.
 set -euo pipefail
+shopt -s inherit_errexit
 
 scaling=0
 if [[ ${1:-} == --scaling ]]; then
@@ -66,6 +67,11 @@ fresh_database() {
   cp "$work/empty.db" "$1/Pelagor.db"
 }
 
+failed() {
+  echo "run-floor.sh: '$*' failed: $(head -n 1 "$work/time")" >&2
+  exit 1
+}
+
 # measure <folder> <file|pipe> <command ...>: runs the command in the folder
 # with its console to console.txt or through a pipe; prints its wall seconds,
 # CPU seconds (user + system) and peak kB.
@@ -75,9 +81,9 @@ measure() {
   rm -rf "$folder/LOGS"
   local start=$EPOCHREALTIME
   if [[ $console == file ]]; then
-    (cd "$folder" && /usr/bin/time -o "$work/time" -f '%U %S %M' "$@" >console.txt)
+    (cd "$folder" && /usr/bin/time -o "$work/time" -f '%U %S %M' "$@" >console.txt) || failed "$@"
   else
-    (cd "$folder" && /usr/bin/time -o "$work/time" -f '%U %S %M' "$@" | cat >/dev/null)
+    (cd "$folder" && /usr/bin/time -o "$work/time" -f '%U %S %M' "$@" | cat >/dev/null) || failed "$@"
   fi
   local end=$EPOCHREALTIME
   tail -n 1 "$work/time" | awk -v s="$start" -v e="$end" '{ printf "%.3f %.2f %d\n", e - s, $1 + $2, $3 }'
@@ -118,7 +124,7 @@ header() {
 
 # same <what> <file> <file>: stops unless the two files hold the same bytes.
 same() {
-  cmp -s "$2" "$3" || { echo "run-floor.sh: the $1 differ: $2 $3" >&2; exit 1; }
+  cmp -s "$2" "$3" || { echo "run-floor.sh: the $1 of tarnwick and the floor differ" >&2; exit 1; }
 }
 
 log_summary() {
