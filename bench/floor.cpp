@@ -13,7 +13,8 @@
 // once: per line BEGIN IMMEDIATE, the existence SELECT, the Node row, the
 // OctelNode or VPIMNode row, for an Octel node three DeliveryWindow rows, and
 // COMMIT. Every console, log and result line is one write(2). The export reads
-// the Octel nodes with one LEFT JOIN query and writes its file in blocks.
+// the Octel nodes and their windows with one LEFT JOIN query, the Veltro nodes
+// with the program's query, and writes its file in 64 KiB blocks.
 //
 // It takes only what the runner generates: add lines of unquoted cells in the
 // program's column order. It validates no value, and its log skips the
