@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -171,7 +172,8 @@ std::string absolutePath(const std::string& file) {
   return std::string(cwd) + "/" + file;
 }
 
-std::string csvLine(const std::vector<std::string_view>& cells) {
+template <typename Cells>
+std::string csvLine(const Cells& cells) {
   std::string line;
   for (std::string_view cell : cells) line.append("\"").append(cell).append("\",");
   line.pop_back();
@@ -348,10 +350,10 @@ void importNodes(const std::string& file) {
   log.exit("[mdlMain]main");
 }
 
-std::string_view cellText(sqlite3_stmt* row, int column) {
+std::string cellText(sqlite3_stmt* row, int column) {
   const unsigned char* text = sqlite3_column_text(row, column);
-  if (!text) return {};
-  return {reinterpret_cast<const char*>(text), static_cast<size_t>(sqlite3_column_bytes(row, column))};
+  return text ? std::string(reinterpret_cast<const char*>(text), static_cast<size_t>(sqlite3_column_bytes(row, column)))
+              : std::string();
 }
 
 const char* const kOctelNodes =
@@ -368,18 +370,26 @@ const char* const kVeltroNodes =
     "SELECT Node.SerialNo, Node.Name, VPIMNode.DomainName, VPIMNode.ProxyDomain, Node.DefaultCodec "
     "FROM Node INNER JOIN VPIMNode ON Node.SerialNo = VPIMNode.SerialNo WHERE Node.ServerType = 2";
 
+// A 24-hour time is stored without its leading zero ("8:30"); the export
+// writes it with it.
+std::string windowCell(std::string stored) {
+  auto digit = [&](size_t i) { return std::isdigit(static_cast<unsigned char>(stored[i])) != 0; };
+  bool oneDigitHour = stored.size() == 4 && digit(0) && stored[1] == ':' && digit(2) && digit(3);
+  return oneDigitHour ? "0" + stored : stored;
+}
+
 // The 19 export cells of an Octel or a Veltro node on the current row.
-std::vector<std::string_view> octelCells(sqlite3_stmt* row) {
-  std::vector<std::string_view> cells = {"O", "", cellText(row, 0), cellText(row, 1), "", "", "",
-                                         cellText(row, 2), cellText(row, 3), cellText(row, 4)};
-  for (int column = 5; column < 14; ++column) cells.push_back(cellText(row, column));
+std::vector<std::string> octelCells(sqlite3_stmt* row) {
+  std::vector<std::string> cells = {"O", "", cellText(row, 0), cellText(row, 1), "", "", "",
+                                    cellText(row, 2), cellText(row, 3), cellText(row, 4)};
+  for (int column = 5; column < 14; ++column) cells.push_back(windowCell(cellText(row, column)));
   return cells;
 }
 
-std::vector<std::string_view> veltroCells(sqlite3_stmt* row) {
-  std::string_view codec = cellText(row, 4);
-  std::vector<std::string_view> cells = {"V", "", cellText(row, 0), cellText(row, 1), cellText(row, 2),
-                                         cellText(row, 3), codec == "7" ? "G711" : codec == "307" ? "G729" : ""};
+std::vector<std::string> veltroCells(sqlite3_stmt* row) {
+  std::string codec = cellText(row, 4);
+  std::vector<std::string> cells = {"V", "", cellText(row, 0), cellText(row, 1), cellText(row, 2), cellText(row, 3),
+                                    codec == "7" ? "G711" : codec == "307" ? "G729" : ""};
   cells.resize(kColumnCount);
   return cells;
 }
@@ -397,7 +407,7 @@ void exportNodes(const std::string& file) {
   int out = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
   if (out < 0) fail("cannot open " + file);
   std::string block;
-  auto writeNodeLine = [&](const std::vector<std::string_view>& cells) {
+  auto writeNodeLine = [&](const auto& cells) {
     std::string line = csvLine(cells);
     block.append(line).append("\r\n");
     if (block.size() >= 64 * 1024) {
@@ -411,14 +421,14 @@ void exportNodes(const std::string& file) {
   const struct {
     const char* query;
     const char* label;
-    std::vector<std::string_view> (*cells)(sqlite3_stmt*);
+    std::vector<std::string> (*cells)(sqlite3_stmt*);
   } kinds[] = {{kOctelNodes, "  Octel Node ", octelCells}, {kVeltroNodes, "  Veltro Node ", veltroCells}};
   for (const auto& kind : kinds) {
     sqlite3_stmt* nodes = db.prepare(kind.query);
     int rc;
     while ((rc = sqlite3_step(nodes)) == SQLITE_ROW) {
-      std::vector<std::string_view> cells = kind.cells(nodes);
-      std::string label = kind.label + std::string(cells[kName]) + " - #" + std::string(cells[kSerial]);
+      std::vector<std::string> cells = kind.cells(nodes);
+      std::string label = kind.label + cells[kName] + " - #" + cells[kSerial];
       print(label);
       log.verInfo("[mdlProcess]exportData", label);
       writeNodeLine(cells);
