@@ -29,8 +29,8 @@ if [[ ${1:-} == --scaling ]]; then
 fi
 build=$(realpath "${1:-$(dirname "$0")/../build}")
 floor=$build/bench/floor
-for program in "$build/tarnwick" "$floor" /usr/bin/time "$(command -v sqlite3)"; do
-  [[ -x $program ]] || { echo "run-floor.sh: $program is missing (build first)" >&2; exit 2; }
+for program in "$build/tarnwick" "$floor" /usr/bin/time /usr/bin/sqlite3; do
+  [[ -x $program ]] || { echo "run-floor.sh: $program is missing (build first; apt-get install time sqlite3)" >&2; exit 2; }
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-floor.XXXXXX")
@@ -145,7 +145,7 @@ header "import of 20,000 lines"
 series import 20000 file /i:in.csv "import in.csv"
 same "result files" "$work/t/in.out.csv" "$work/f/in.out.csv"
 same "consoles" <(sed "s|$work/t/|$work/f/|" "$work/t/console.txt") "$work/f/console.txt"
-same "database rows" <(sqlite3 "$work/t/Pelagor.db" .dump) <(sqlite3 "$work/f/Pelagor.db" .dump)
+same "database rows" <(/usr/bin/sqlite3 "$work/t/Pelagor.db" .dump) <(/usr/bin/sqlite3 "$work/f/Pelagor.db" .dump)
 import_checks="result files, consoles (but for their folder) and database rows identical; $(log_summary)"
 series import 20000 pipe /i:in.csv "import in.csv"
 echo "  checked: $import_checks"
