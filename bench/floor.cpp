@@ -154,22 +154,23 @@ class Log {
   std::vector<float> starts_;
 };
 
+std::string absolutePath(const std::string& file) {
+  if (file.front() == '/') return file;
+  char cwd[4096];
+  if (!getcwd(cwd, sizeof cwd)) fail("no current folder");
+  return std::string(cwd) + "/" + file;
+}
+
 // The start of every run: the program's banner and the log of its command line.
 void startRun(Log& log, const char* option, const std::string& value) {
   log.enter("[mdlMain]main");
   log.info("[mdlMain]main", "Command Line Options:");
   log.info("[mdlMain]main", "Dumping dictionary...");
   log.info("[mdlMain]main", std::string(52, ' ') + option + "    " + value);
+  log.info("[mdlMain]main", "Data source: embedded database " + absolutePath("Pelagor.db"));
   print("Tarnwick Version: 1.01.0001");
   print(std::string(60, '-'));
   log.enter("[mdlMain]checkCommandLine");
-}
-
-std::string absolutePath(const std::string& file) {
-  if (file.front() == '/') return file;
-  char cwd[4096];
-  if (!getcwd(cwd, sizeof cwd)) fail("no current folder");
-  return std::string(cwd) + "/" + file;
 }
 
 template <typename Cells>
