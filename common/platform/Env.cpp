@@ -298,7 +298,7 @@ class PosixEnv final : public Env {
       std::vector<FileEntry> found;
       for (const auto& entry : fs::directory_iterator(path)) {
         std::error_code gone;
-        if (!entry.is_regular_file(gone)) continue;
+        if (!fs::is_regular_file(entry.symlink_status(gone))) continue;
         const auto modified = entry.last_write_time(gone);
         if (gone) continue;
         const std::string name = entry.path().filename();

@@ -111,7 +111,8 @@ class Env {
   // Total bytes of every file in `path` and the folders below it.
   virtual uint64_t folderSize(const std::string& path) = 0;
 
-  // The files directly in `path` (not folders), with their modification time.
+  // The regular files directly in `path` (no folders, no links), with their
+  // modification time.
   virtual std::vector<FileEntry> filesIn(const std::string& path) = 0;
 
   // Deletes a file without force: a read-only file is not deleted (Error 70).

@@ -76,6 +76,19 @@ float secondsSinceMidnight() {
 
 std::string entryKey(const std::string& strProc, int16_t entry) { return strProc + "_" + std::to_string(entry); }
 
+// A log file of `program`, named as makeLogFileName names them:
+// <program>_yyyymmdd_HhNnSs.LOG.
+bool isLogOf(const std::string& program, const std::string& name) {
+  const std::string prefix = program + "_";
+  const std::string_view shape = "00000000_000000.LOG";  // 0 stands for any digit
+  if (name.size() != prefix.size() + shape.size() || !name.starts_with(prefix)) return false;
+  for (size_t i = 0; i < shape.size(); ++i) {
+    const char c = name[prefix.size() + i];
+    if (shape[i] == '0' ? (c < '0' || c > '9') : c != shape[i]) return false;
+  }
+  return true;
+}
+
 std::string errorText(int32_t number, const std::string& description) {
   return "Err.Number = " + std::to_string(number) + " Err.Description = " + description;
 }
@@ -254,7 +267,8 @@ void classLog::closeLog() {
 }
 
 // Retention: 30 days with more than 500 MB free to us, 10 below 100 MB, else
-// 14. Each failing step is logged and the next one runs.
+// 14. Only this program's own logs are pruned, never a link or any other file
+// that happens to be there. Each failing step is logged and the next one runs.
 void classLog::checkSizeOfLogs() {
   auto reportError = [this](const platform::Error& e) {
     RunOutcome::noteFailure();
@@ -292,7 +306,7 @@ void classLog::checkSizeOfLogs() {
     reportError(e);
   }
   for (const auto& file : files) {
-    if (file.name.find("LOG") == std::string::npos || file.lastModified >= cutOff) continue;
+    if (!isLogOf(programName_, file.name) || file.lastModified >= cutOff) continue;
     try {
       platform::env()->deleteFile(file.path);
     } catch (const platform::Error& e) {

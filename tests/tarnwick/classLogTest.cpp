@@ -122,21 +122,25 @@ TEST_F(ClassLogTest, RetentionFollowsFreeSpace) {
   EXPECT_NE(messages[1].find(" MB    MB Free    MB Total "), std::string::npos);
 }
 
-// Old files whose name holds ".LOG" go; subfolders count toward the size but
-// are not pruned; a file that cannot be deleted gives one error line.
-TEST_F(ClassLogTest, PrunesOldUpperCaseLogFilesAndReportsOneThatCannotBeDeleted) {
+// Only this program's own old logs go, never a link or another file; subfolders
+// count toward the size but are not pruned; a log that cannot be deleted gives one error line.
+TEST_F(ClassLogTest, PrunesOnlyOwnOldLogsAndReportsOneThatCannotBeDeleted) {
   env.disk = {200000000, 1000000000};  // 14 days
   env.clock = platform::Clock::now();
-  oldFile("tarnwick_old.LOG", 20, 1234567);
-  oldFile("tarnwick_recent.LOG", 13);
-  oldFile("notes.log", 40);
-  oldFile("CATALOG.TXT", 40);
+  oldFile("tarnwick_20200101_000000.LOG", 20, 1234567);
+  oldFile("tarnwick_20200102_000000.LOG", 13);
+  for (const char* other : {"notes.log", "CATALOG.TXT", "AUDITLOG.txt", "tarnwick_old.LOG", "nodeadmin_20200101_000000.LOG",
+                            "tarnwick_20200103_000000.LOG"}) {
+    oldFile(other, 40);
+  }
   oldFile("archive/OLD.LOG", 40, 50000000 - 1234567);
-  oldFile("READONLY.LOG", 40);
-  fs::permissions(env.logDir() + "/READONLY.LOG", fs::perms::owner_read | fs::perms::group_read);
+  fs::permissions(env.logDir() + "/tarnwick_20200103_000000.LOG", fs::perms::owner_read | fs::perms::group_read);
+  fs::create_symlink(env.logDir() + "/CATALOG.TXT", env.logDir() + "/tarnwick_20200104_000000.LOG");
   auto lines = logLines();
-  for (const char* gone : {"tarnwick_old.LOG", "CATALOG.TXT"}) EXPECT_FALSE(fs::exists(env.logDir() + "/" + gone));
-  for (const char* kept : {"tarnwick_recent.LOG", "notes.log", "archive/OLD.LOG", "READONLY.LOG"}) {
+  EXPECT_FALSE(fs::exists(env.logDir() + "/tarnwick_20200101_000000.LOG"));
+  for (const char* kept : {"tarnwick_20200102_000000.LOG", "notes.log", "CATALOG.TXT", "AUDITLOG.txt", "tarnwick_old.LOG",
+                           "nodeadmin_20200101_000000.LOG", "archive/OLD.LOG", "tarnwick_20200103_000000.LOG",
+                           "tarnwick_20200104_000000.LOG"}) {
     EXPECT_TRUE(fs::exists(env.logDir() + "/" + kept)) << kept;
   }
   EXPECT_NE(lines[lines.size() - 2].find("Log Directory Size: 50. MB   200 MB Free   1,000 MB Total "), std::string::npos);
