@@ -37,10 +37,14 @@ void* openLibrary(const std::string& path) {
 
 }  // namespace
 
+std::string componentLibraryFile(const std::string& progId) {
+  return joinPath(programFolder(), libraryFileName(progId.substr(0, progId.find('.'))));
+}
+
 void* createComponent(const std::string& progId) {
   const size_t dot = progId.find('.');
   if (dot == std::string::npos) raise(err::kCannotCreateObject);
-  void* library = openLibrary(joinPath(programFolder(), libraryFileName(progId.substr(0, dot))));
+  void* library = openLibrary(componentLibraryFile(progId));
   auto factory = reinterpret_cast<Factory>(dlsym(library, ("create" + progId.substr(dot + 1)).c_str()));
   void* instance = factory != nullptr ? factory() : nullptr;
   if (instance == nullptr) raise(err::kCannotCreateObject);

@@ -7,10 +7,13 @@
 
 namespace platform {
 
-// A new instance of the component `progId` ("Library.Class"): opens
-// lib<library lower-case>.so from the program folder and calls its exported
-// function "create<Class>" (here createucQuillet), which returns the
-// instance; the caller owns it and casts it to the component's interface.
+// The library that serves the component `progId` ("Library.Class"):
+// lib<library lower-case>.so in the program folder.
+std::string componentLibraryFile(const std::string& progId);
+
+// A new instance of the component `progId`: opens its library and calls
+// its exported function "create<Class>" (here createucQuillet), which returns
+// the instance; the caller owns it and casts it to the component's interface.
 // A missing library or factory fails with Error 429.
 void* createComponent(const std::string& progId);
 

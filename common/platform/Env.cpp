@@ -13,6 +13,7 @@
 
 #include "Error.h"
 #include "Paths.h"
+#include "PosixFile.h"
 #include "Text.h"
 
 namespace platform {
@@ -280,6 +281,8 @@ class PosixEnv final : public Env {
     if (!file.isOpen()) raiseSystemError(errno, create ? err::kPathNotFound : err::kFileNotFound);
     return std::make_unique<FileTextStream>(std::move(file), mode, encoding);
   }
+
+  FileIdentity identifyFile(const std::string& path) override { return identifyPath(path); }
 
   uint64_t folderSize(const std::string& path) override {
     return withFileSystemErrors(err::kPathNotFound, [&] {

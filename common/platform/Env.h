@@ -39,6 +39,21 @@ struct DiskSpace {
 // The longest line a text stream reads whole, in bytes (1 MiB).
 inline constexpr size_t kMaxLineBytes = 1024 * 1024;
 
+// What a path names: nothing, a regular file, or a file of another kind.
+enum class FileKind { Missing, Regular, Directory, Fifo, Device, Other };
+
+// Who a path names once its links are resolved, to tell whether two paths
+// name one file (through links, hard links or "..").
+struct FileIdentity {
+  FileKind kind = FileKind::Missing;
+  std::string resolvedPath;  // absolute, every link resolved (a missing file: its folder's)
+  uint64_t device = 0;       // device and inode of an existing file
+  uint64_t inode = 0;
+
+  // The same device and inode when both exist, else the same resolved path.
+  bool sameFileAs(const FileIdentity& other) const;
+};
+
 struct FileEntry {
   std::string name;  // file name without folder
   std::string path;  // folder + "/" + name
@@ -108,6 +123,9 @@ class Env {
   virtual std::unique_ptr<TextStream> openTextFile(const std::string& path, IOMode mode,
                                                    bool create, TextEncoding encoding) = 0;
 
+  // What `path` names; never fails (an unreadable path counts as missing).
+  virtual FileIdentity identifyFile(const std::string& path) = 0;
+
   // Total bytes of every file in `path` and the folders below it.
   virtual uint64_t folderSize(const std::string& path) = 0;
 
@@ -159,6 +177,7 @@ class EnvWrapper : public Env {
                                            TextEncoding encoding) override {
     return target_->openTextFile(path, mode, create, encoding);
   }
+  FileIdentity identifyFile(const std::string& path) override { return target_->identifyFile(path); }
   uint64_t folderSize(const std::string& path) override { return target_->folderSize(path); }
   std::vector<FileEntry> filesIn(const std::string& path) override { return target_->filesIn(path); }
   void deleteFile(const std::string& path) override { target_->deleteFile(path); }

@@ -22,7 +22,7 @@ quillet::MemoryPropertyStore& formData() {
 }  // namespace
 
 void Load() {
-  auto* control = static_cast<quillet::IucQuillet*>(platform::createComponent("Quillet.ucQuillet"));
+  auto* control = static_cast<quillet::IucQuillet*>(platform::createComponent(kReaderComponent));
   std::unique_ptr<quillet::IucQuillet> owned(control);
   owned->attachHost(&formData(), false);
   owned->UserControl_ReadProperties(formData());

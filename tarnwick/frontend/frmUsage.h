@@ -5,6 +5,9 @@
 
 namespace tarnwick::frmUsage {
 
+// The component the form hosts.
+inline constexpr const char* kReaderComponent = "Quillet.ucQuillet";
+
 // Creates the reader control. A missing library fails with Error 429.
 void Load();
 

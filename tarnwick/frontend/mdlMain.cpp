@@ -10,6 +10,8 @@
 #include "nodes/NodeSchema.h"
 #include "nodes/ProgramObjects.h"
 #include "nodes/mdlProcess.h"
+#include "platform/ComponentLoader.h"
+#include "platform/db/Connection.h"
 #include "platform/Env.h"
 #include "platform/Paths.h"
 #include "platform/ProgramInfo.h"
@@ -40,6 +42,58 @@ bool startLog() {
                                                             e.description() + "\r\n"));
     return false;
   }
+}
+
+// What a path names when it is no file a run can read or write; "" for a
+// regular file or none.
+std::string specialKind(platform::FileKind kind) {
+  switch (kind) {
+    case platform::FileKind::Directory: return "a directory";
+    case platform::FileKind::Fifo: return "a FIFO";
+    case platform::FileKind::Device: return "a device";
+    case platform::FileKind::Other: return "a special file";
+    default: return "";
+  }
+}
+
+// What `output` is when the run must not write it: one of the files the
+// program itself reads or keeps (`input` is the import's input, empty for an
+// export), or no regular file. Empty when the run may write it.
+std::string protectedOutput(const std::string& output, const std::string& input) {
+  platform::Env* env = platform::env();
+  const platform::FileIdentity target = env->identifyFile(output);
+  if (std::string kind = specialKind(target.kind); !kind.empty()) return kind;
+  const std::string database = platform::db::embeddedDatabaseFile(kDataSource);
+  const struct {
+    std::string path;
+    const char* what;
+  } ownFiles[] = {
+      {input, "the input file"},
+      {database, "the node database"},
+      {database + "-wal", "the node database"},
+      {database + "-shm", "the node database"},
+      {env->programPath(), "a file of the program"},
+      {platform::componentLibraryFile(frmUsage::kReaderComponent), "a file of the program"},
+      {platform::joinPath(platform::programFolder(), "README.HTM"), "a file of the program"},
+  };
+  for (const auto& file : ownFiles) {
+    if (!file.path.empty() && target.sameFileAs(env->identifyFile(file.path))) return file.what;
+  }
+  const platform::FileIdentity folder = env->identifyFile(platform::parentFolderName(target.resolvedPath));
+  return folder.sameFileAs(env->identifyFile(Log().strLogDir())) ? "a file of the program" : "";
+}
+
+// Why the run stops before its job: on the console and in the log.
+void refuse(const Procedure& p, const std::string& text) {
+  printLine(text);
+  Log().log(text, kError, p.tag());
+}
+
+// Stops the run when it must not write `output`.
+bool outputRefused(const Procedure& p, const std::string& output, const std::string& input) {
+  std::string what = protectedOutput(output, input);
+  if (!what.empty()) refuse(p, "ERROR: Cannot write " + output + ": it is " + what + ".");
+  return !what.empty();
 }
 
 // A name typed alone completes to a file in the program folder.
@@ -117,6 +171,9 @@ int32_t checkCommandLine(Options& options) {
       });
       p.step(18, [&] { printLine("Export node data to: " + options.item("e")); });
       p.step(19, [&] { Log().log("Export node data to: " + options.item("e"), kInfo, p.tag()); });
+      p.step(20, [&] {
+        if (outputRefused(p, options.item("e"), "")) mode = kNothingToDo;
+      });
     } else if (options.exists("i")) {
       bool found = false;
       p.step(24, [&] { options.item("i") = inProgramFolder(options.item("i")); });
@@ -132,8 +189,16 @@ int32_t checkCommandLine(Options& options) {
           Log().log("Using input file: " + options.item("i") + " Writing results to: " + options.item("o"), kInfo,
                     p.tag());
         });
+        p.step(40, [&] {
+          if (outputRefused(p, options.item("o"), options.item("i"))) mode = kNothingToDo;
+        });
       } else {
-        p.step(30, [&] { printLine("Input File Not Found: " + options.item("i")); });
+        p.step(30, [&] {
+          const std::string& input = options.item("i");
+          std::string kind = specialKind(platform::env()->identifyFile(input).kind);
+          kind.empty() ? printLine("Input File Not Found: " + input)
+                       : refuse(p, "ERROR: Cannot read " + input + ": it is " + kind + ".");
+        });
         p.step(31, [] { printLine("Exiting."); });
       }
     }

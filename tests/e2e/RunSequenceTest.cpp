@@ -73,6 +73,38 @@ TEST_F(RunSequenceTest, RepeatedOptionOrMissingInputStopsWithStatus2AndAnAbsolut
   EXPECT_TRUE(fs::exists(data.path("nodes.out.csv")));
 }
 
+// No output may be a file the program reads or keeps, however it is named: the run stops
+// before its job, says so on the console and in the log, and the file and the nodes stay.
+TEST_F(RunSequenceTest, OutputThatIsOneOfTheProgramsOwnFilesIsRefusedAndLeftAsItWas) {
+  NodeDatabase(folder).addVeltro("7", "kept");
+  writeBytes(folder.path("nodes.csv"), quotedLine(kColumns) + "\r\n");
+  fs::create_hard_link(folder.path("nodes.csv"), folder.path("hard.csv"));
+  fs::create_symlink(folder.path("Pelagor.db"), folder.path("link.csv"));
+  fs::create_directory(folder.path("LOGS"));
+  writeBytes(folder.path("LOGS/notes.txt"), "notes");
+  const struct { std::vector<std::string> args; std::string output, what; } cases[] = {
+      {{"/e:Pelagor.db"}, folder.path("Pelagor.db"), "the node database"},
+      {{"/e:Pelagor.db-wal"}, folder.path("Pelagor.db-wal"), "the node database"},
+      {{"/e:link.csv"}, folder.path("link.csv"), "the node database"},
+      {{"/e:libquillet.so"}, folder.path("libquillet.so"), "a file of the program"},
+      {{"/e:tarnwick"}, folder.path("tarnwick"), "a file of the program"},
+      {{"/e:README.HTM"}, folder.path("README.HTM"), "a file of the program"},
+      {{"/e:LOGS/notes.txt"}, "LOGS/notes.txt", "a file of the program"},
+      {{"/i:nodes.csv", "/o:nodes.csv"}, "nodes.csv", "the input file"},
+      {{"/i:nodes.csv", "/o:hard.csv"}, "hard.csv", "the input file"},
+  };
+  for (const auto& c : cases) {
+    std::string file = c.output.starts_with("/") ? c.output : folder.path(c.output), before = readBytes(file);
+    std::string message = "ERROR: Cannot write " + c.output + ": it is " + c.what + ".";
+    RunResult run = folder.run(c.args);
+    EXPECT_EQ(run.status, 2) << message;
+    EXPECT_TRUE(run.out.ends_with(message + "\r\n")) << run.out;
+    EXPECT_TRUE(holds(allLogs(folder), "[mdlMain]checkCommandLine)     " + message + "\r\n")) << message;
+    EXPECT_EQ(readBytes(file), before) << message;
+  }
+  EXPECT_EQ(NodeDatabase(folder).rows("SELECT Name FROM Node"), std::vector<Row>{{"kept"}});
+}
+
 TEST_F(RunSequenceTest, WithoutTheReaderLibraryAnImportFailsWhileAnExportCompletes) {
   fs::remove(folder.path("libquillet.so"));
   writeBytes(folder.path("nodes.csv"), "Action,SerialNo\r\nD,1\r\n");

@@ -75,7 +75,8 @@ class FaultTest : public ::testing::Test {
   ProgramFolder folder;
 };
 
-// Run as nobody: in root's folder (no log folder), then in its own with an unreadable file.
+// Run as nobody: in root's folder (no log folder), then in its own with a file it may not read
+// and paths that name no regular file.
 TEST_F(FaultTest, FolderOrFileThatCannotBeOpenedStopsBeforeAnyLine) {
   writeInput(mixedAdds(3));
   fs::permissions(folder.path(), fs::perms(0755));
@@ -87,16 +88,23 @@ TEST_F(FaultTest, FolderOrFileThatCannotBeOpenedStopsBeforeAnyLine) {
 
   writeBytes(folder.path("secret.csv"), inputText(mixedAdds(3)));
   fs::create_directory(folder.path("folder"));
+  ASSERT_TRUE(shell("mkfifo " + shellWord(folder.path("fifo"))));
   folder.lockForUnprivilegedRun(folder.path("secret.csv"));
   fs::permissions(folder.path("secret.csv"), fs::perms::none);
+  // Folders, FIFOs and devices are named as such and never waited on.
   const struct { std::vector<std::string> args; std::string error; } cases[] = {{{"/i:nodes.csv", "/o:missing/results.csv"},
                 "Cannot open missing/results.csv for writing.\r\n       Path not found"},
-               {{"/i:nodes.csv", "/o:folder"}, "Cannot open folder for writing.\r\n       Path/File access error"},
+               {{"/i:nodes.csv", "/o:folder"}, "Cannot write folder: it is a directory."},
+               {{"/i:nodes.csv", "/o:fifo"}, "Cannot write fifo: it is a FIFO."},
+               {{"/e:fifo"}, "Cannot write " + folder.path("fifo") + ": it is a FIFO."},
+               {{"/e:/dev/null"}, "Cannot write /dev/null: it is a device."},
+               {{"/i:fifo"}, "Cannot read " + folder.path("fifo") + ": it is a FIFO."},
+               {{"/i:folder"}, "Cannot read " + folder.path("folder") + ": it is a directory."},
                {{"/i:secret.csv"}, "Cannot read " + folder.path("secret.csv") + ".\r\n       Permission denied"}};
   for (const auto& c : cases) {
     run = folder.runUnprivileged(c.args);
     EXPECT_EQ(run.status, 2) << c.error;
-    EXPECT_TRUE(run.out.ends_with("ERROR: " + c.error + "\r\n")) << run.out;
+    EXPECT_TRUE(holds(run.out, "ERROR: " + c.error + "\r\n")) << run.out;
     EXPECT_FALSE(holds(run.out, "Processing")) << c.error;
   }
   EXPECT_EQ(readBytes(folder.path("secret.out.csv")), "");

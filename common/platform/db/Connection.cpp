@@ -8,6 +8,8 @@
 
 namespace platform::db {
 
+std::string embeddedDatabaseFile(const std::string& name) { return joinPath(programFolder(), name + ".db"); }
+
 Connection::Connection() : session_(std::make_unique<Session>()) {}
 Connection::~Connection() = default;
 
@@ -23,7 +25,7 @@ void Connection::open(const std::string& newDatabaseSchema) {
   if (auto source = findOdbcDataSource(*name)) {
     session_->openOdbc(*source);
   } else {
-    session_->openSqlite(joinPath(programFolder(), *name + ".db"), newDatabaseSchema);
+    session_->openSqlite(embeddedDatabaseFile(*name), newDatabaseSchema);
   }
 }
 

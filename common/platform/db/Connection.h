@@ -19,6 +19,10 @@ namespace platform::db {
 
 class Session;
 
+// The embedded SQLite file that serves data source `name` when no DSN of
+// that name is defined: <program folder>/<name>.db.
+std::string embeddedDatabaseFile(const std::string& name);
+
 class Connection {
  public:
   Connection();
