@@ -18,14 +18,6 @@
 
 namespace platform {
 
-namespace {
-
-namespace fs = std::filesystem;
-
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-
-// The error number for a failed system call; `whenMissing` is the one to
-// use when the path (or a folder on it) does not exist.
 int32_t errorNumberFor(int error, int32_t whenMissing) {
   switch (error) {
     case EACCES:
@@ -43,6 +35,12 @@ int32_t errorNumberFor(int error, int32_t whenMissing) {
 [[noreturn]] void raiseSystemError(int error, int32_t whenMissing) {
   raise(errorNumberFor(error, whenMissing));
 }
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 // Runs a std::filesystem action, turning its failures into platform errors.
 template <class Action>
@@ -70,25 +68,6 @@ int writeAll(int fd, std::string_view bytes, size_t* written = nullptr) {
   }
   return 0;
 }
-
-// Owns an open file descriptor.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  FileDescriptor& operator=(FileDescriptor&&) = delete;
-  ~FileDescriptor() { reset(); }
-
-  int get() const { return fd_; }
-  bool isOpen() const { return fd_ >= 0; }
-  void reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_;
-};
 
 class FileTextStream final : public TextStream {
  public:
@@ -282,6 +261,14 @@ class PosixEnv final : public Env {
     return std::make_unique<FileTextStream>(std::move(file), mode, encoding);
   }
 
+  std::unique_ptr<TextStream> openExclusiveTextFile(const std::string& path, TextEncoding encoding) override {
+    return openExclusive(path, encoding);
+  }
+
+  std::unique_ptr<ReplacementFile> openReplacementFile(const std::string& path, TextEncoding encoding) override {
+    return openReplacement(path, encoding);
+  }
+
   FileIdentity identifyFile(const std::string& path) override { return identifyPath(path); }
 
   uint64_t folderSize(const std::string& path) override {
@@ -355,6 +342,10 @@ class PosixEnv final : public Env {
 Env* installedEnv = nullptr;
 
 }  // namespace
+
+std::unique_ptr<TextStream> openStreamOn(FileDescriptor file, IOMode mode, TextEncoding encoding) {
+  return std::make_unique<FileTextStream>(std::move(file), mode, encoding);
+}
 
 Env* Env::Default() {
   static Env* const instance = new PosixEnv;

@@ -98,6 +98,23 @@ class TextStream {
   virtual void close() = 0;
 };
 
+// A file written anew beside the one it replaces: lines go to a temporary
+// file in the target's folder, and the target changes only on commit(), in
+// one step, so it holds either the old text or the whole new one.
+class ReplacementFile : public TextStream {
+ public:
+  // Puts the temporary file, synced to disk, in the target's place; later
+  // writes go on into it. After a write that failed (other than Error 5 for
+  // a character the encoding lacks) it fails with that error instead and
+  // discards.
+  virtual void commit() = 0;
+
+  // Removes the temporary file, and the target as well when this run created
+  // it empty; the target is otherwise left as it was. Destruction without
+  // commit() discards.
+  virtual void discard() = 0;
+};
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -122,6 +139,18 @@ class Env {
   // with 53. A file we may not open fails with 70, a missing folder with 76.
   virtual std::unique_ptr<TextStream> openTextFile(const std::string& path, IOMode mode,
                                                    bool create, TextEncoding encoding) = 0;
+
+  // Opens `path` (links resolved) for writing by this process alone: the
+  // file is created when missing, then locked (an exclusive, non-blocking
+  // flock held until the stream is closed), and only then emptied. Another
+  // process's lock fails with Error 55; a path that is not a regular file
+  // fails with 75 without ever waiting on it (a FIFO, a device).
+  virtual std::unique_ptr<TextStream> openExclusiveTextFile(const std::string& path, TextEncoding encoding) = 0;
+
+  // Takes the same lock on `path` without emptying it, and opens the new
+  // text that is to replace it. Fails as openExclusiveTextFile does, or as
+  // creating a file in its folder does.
+  virtual std::unique_ptr<ReplacementFile> openReplacementFile(const std::string& path, TextEncoding encoding) = 0;
 
   // What `path` names; never fails (an unreadable path counts as missing).
   virtual FileIdentity identifyFile(const std::string& path) = 0;
@@ -176,6 +205,12 @@ class EnvWrapper : public Env {
   std::unique_ptr<TextStream> openTextFile(const std::string& path, IOMode mode, bool create,
                                            TextEncoding encoding) override {
     return target_->openTextFile(path, mode, create, encoding);
+  }
+  std::unique_ptr<TextStream> openExclusiveTextFile(const std::string& path, TextEncoding encoding) override {
+    return target_->openExclusiveTextFile(path, encoding);
+  }
+  std::unique_ptr<ReplacementFile> openReplacementFile(const std::string& path, TextEncoding encoding) override {
+    return target_->openReplacementFile(path, encoding);
   }
   FileIdentity identifyFile(const std::string& path) override { return target_->identifyFile(path); }
   uint64_t folderSize(const std::string& path) override { return target_->folderSize(path); }

@@ -12,6 +12,7 @@ std::string standardDescription(int32_t number) {
     case err::kInvalidArgument: return "Invalid procedure call or argument";
     case err::kSubscriptOutOfRange: return "Subscript out of range";
     case err::kFileNotFound: return "File not found";
+    case err::kFileAlreadyOpen: return "File already open";
     case err::kDiskFull: return "Disk full";
     case err::kInputPastEnd: return "Input past end of file";
     case err::kPermissionDenied: return "Permission denied";

@@ -13,6 +13,7 @@ namespace err {
 constexpr int32_t kInvalidArgument = 5;      // "Invalid procedure call or argument"
 constexpr int32_t kSubscriptOutOfRange = 9;  // "Subscript out of range"
 constexpr int32_t kFileNotFound = 53;
+constexpr int32_t kFileAlreadyOpen = 55;     // another process is writing the file
 constexpr int32_t kDiskFull = 61;
 constexpr int32_t kInputPastEnd = 62;
 constexpr int32_t kPermissionDenied = 70;

@@ -1,14 +1,55 @@
-// Inside the platform layer only: the parts of the Linux Env that live in
-// files of their own.
+// Inside the platform layer only: the pieces of the Linux Env that its files
+// share (descriptor ownership, errno to error numbers, text streams on an
+// open descriptor) and the output files that one run writes alone.
 #pragma once
 
+#include <unistd.h>
+
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "Env.h"
 
 namespace platform {
 
-// The Env call of the same name, on the real file system.
+// Owns an open file descriptor.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+      reset();
+      fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+  }
+  ~FileDescriptor() { reset(); }
+
+  int get() const { return fd_; }
+  bool isOpen() const { return fd_ >= 0; }
+  void reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
+// The error number for a failed system call; `whenMissing` is the one to
+// use when the path (or a folder on it) does not exist.
+int32_t errorNumberFor(int error, int32_t whenMissing);
+[[noreturn]] void raiseSystemError(int error, int32_t whenMissing);
+
+// A text stream on `file`, already open in `mode`.
+std::unique_ptr<TextStream> openStreamOn(FileDescriptor file, IOMode mode, TextEncoding encoding);
+
+// The Env calls of the same names, on the real file system.
 FileIdentity identifyPath(const std::string& path);
+std::unique_ptr<TextStream> openExclusive(const std::string& path, TextEncoding encoding);
+std::unique_ptr<ReplacementFile> openReplacement(const std::string& path, TextEncoding encoding);
 
 }  // namespace platform

@@ -35,10 +35,10 @@ std::unique_ptr<platform::TextStream>& outputFile() {
   return stream;
 }
 
-// Ends the program before its job touches anything, with two console lines.
-void endWithoutJob(const std::string& problem, const std::string& advice) {
+// Ends the program before its job touches anything, with its console lines.
+void endWithoutJob(const std::string& problem, const std::string& advice = "") {
   printLine(problem);
-  printLine(advice);
+  if (!advice.empty()) printLine(advice);
   platform::env()->exitProcess(RunOutcome::kNoJobRan);
 }
 
@@ -248,14 +248,24 @@ std::string process::validationFailureText(const std::string& value, const std::
 }
 
 void process::openOutputFile(const std::string& fileName) {
-  outputFile() = platform::env()->openTextFile(fileName, platform::IOMode::ForWriting, true,
-                                               platform::TextEncoding::Cp1252);
+  outputFile() = platform::env()->openExclusiveTextFile(fileName, platform::TextEncoding::Cp1252);
+}
+
+platform::ReplacementFile* process::openExportFile(const std::string& fileName) {
+  auto file = platform::env()->openReplacementFile(fileName, platform::TextEncoding::Cp1252);
+  platform::ReplacementFile* exportFile = file.get();
+  outputFile() = std::move(file);
+  return exportFile;
 }
 
 // A file another program holds, or that we may not write, comes with
-// advice; any other failure with its description.
+// advice; one that another run writes is named so; any other failure comes
+// with its description.
 void process::endIfOutputCannotOpen(const Failure& failure, const std::string& fileName) {
   if (failure.line != kOpenOutputStep) return;
+  if (failure.error.number() == platform::err::kFileAlreadyOpen) {
+    endWithoutJob("ERROR: " + fileName + " is being written by another run.");
+  }
   bool denied = failure.error.number() == platform::err::kPermissionDenied;
   endWithoutJob("ERROR: Cannot open " + fileName + " for writing.",
                 denied ? kCannotOpenAdvice : descriptionLine(failure.error));

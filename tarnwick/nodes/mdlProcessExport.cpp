@@ -109,6 +109,32 @@ void exportNodes(Procedure& p, Recordset& rs, const std::string& kindLabel,
   }
 }
 
+constexpr int kReplaceExportStep = 57;
+
+// The export file takes the place of its target only when the export ran
+// through without a failure and every write reached the file.
+bool replaceExportFile(Procedure& p, platform::ReplacementFile* file) {
+  if (file == nullptr || p.errorCount() > 0) return false;
+  try {
+    file->commit();
+    return true;
+  } catch (const platform::Error& error) {
+    p.logFailure({error, kReplaceExportStep});
+    return false;
+  }
+}
+
+// An export that did not complete removes its temporary file; the file it
+// was to replace stays as it was.
+void abandonExportFile(Procedure& p, platform::ReplacementFile* file, const std::string& fileName) {
+  if (file == nullptr) return;
+  file->discard();
+  std::string text = "ERROR: The export did not complete; the temporary file was removed and " + fileName +
+                     " was left as it was.";
+  Log().log(text, kError, p.tag());
+  printLine(text);
+}
+
 }  // namespace
 
 // Every failure shows on the console too: an export that lost nodes to a
@@ -122,8 +148,9 @@ void exportData(const std::string& fileName) {
     return Then::NextStep;
   });
   int32_t count = 0;
+  platform::ReplacementFile* exportFile = nullptr;
   bool completed = p.run([&] {
-    p.step(process::kOpenOutputStep, [&] { process::openOutputFile(fileName); });
+    p.step(process::kOpenOutputStep, [&] { exportFile = process::openExportFile(fileName); });
     p.step(3, [] { writeOutput(getColumnNames()); });
     Recordset rs;
     p.step(5, [&] { NodeTables::openOctelNodes(rs); });
@@ -131,6 +158,11 @@ void exportData(const std::string& fileName) {
     p.step(6, [&] { rs.close(); });
     p.step(7, [&] { NodeTables::openVeltroNodes(rs); });
     exportNodes(p, rs, "  Veltro Node ", fillVeltroCells, count);
+    if (!replaceExportFile(p, exportFile)) {
+      abandonExportFile(p, exportFile, fileName);
+      p.traceExit(10);
+      return;
+    }
     p.step(8, [] {
       printLine("Finished exporting data.");
       printLine();
@@ -143,7 +175,9 @@ void exportData(const std::string& fileName) {
     });
     p.traceExit(10);
   });
-  if (!completed) printLine("ERROR: The export stopped after too many errors; not every node was exported.");
+  if (completed) return;
+  printLine("ERROR: The export stopped after too many errors; not every node was exported.");
+  abandonExportFile(p, exportFile, fileName);
 }
 
 }  // namespace tarnwick

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "logging/Procedure.h"
+#include "platform/Env.h"
 #include "platform/Error.h"
 
 namespace tarnwick::process {
@@ -30,11 +31,16 @@ std::string validationFailureText(const std::string& value, const std::string& c
 // The details that the last node operation left for its result line.
 const std::string& lastOperationDetails();
 
-// Opens `fileName` as the run's output file, emptied.
+// Opens `fileName` as the run's output file, emptied once this run alone
+// writes it: the import's result file.
 void openOutputFile(const std::string& fileName);
 
+// Opens the export's output file: the text that replaces `fileName` once the
+// export is complete.
+platform::ReplacementFile* openExportFile(const std::string& fileName);
+
 // When `failure` is the output file's opening, ends the program with the
-// two console lines that say why; no job starts without its output file.
+// console lines that say why; no job starts without its output file.
 void endIfOutputCannotOpen(const Procedure::Failure& failure, const std::string& fileName);
 
 }  // namespace tarnwick::process

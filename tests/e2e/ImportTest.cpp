@@ -210,18 +210,6 @@ TEST_F(ImportTest, HeaderOnlyFileProcessesNoLine) {
   EXPECT_EQ(readBytes(folder.path("nodes.out.csv")), quotedLine(kColumns) + ",\"Result\",\"Details\"\r\n");
 }
 
-TEST_F(ImportTest, ResultFileThatMayNotBeWrittenStopsBeforeReadingInput) {
-  writeInput({veltro("A", "1")});
-  writeBytes(folder.path("nodes.out.csv"), "old results");
-  folder.lockForUnprivilegedRun(folder.path("nodes.out.csv"));
-  RunResult run = folder.runUnprivileged({"/i:nodes.csv"});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_TRUE(run.out.ends_with("ERROR: Cannot open nodes.out.csv for writing.\r\n       Close any applications that "
-                                "may be using this file and try again or use a different filename.\r\n"));
-  EXPECT_EQ(readBytes(folder.path("nodes.out.csv")), "old results");
-  EXPECT_EQ(rowsOf("Node"), 0u);
-}
-
 TEST_F(ImportTest, Utf8InputGivesAUtf8ResultFileHoldingEveryValue) {
   std::string name = "Zo\xC4\x9B \xE2\x82\xAC";
   writeInput({veltro("A", "1", {{"Name", name}})}, "\xEF\xBB\xBF");

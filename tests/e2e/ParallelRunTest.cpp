@@ -105,5 +105,25 @@ TEST_F(ParallelRunTest, SharedSerialNumbersLandOnceAndOwnSerialNumbersAllLand) {
   EXPECT_FALSE(holds(everything, "locked"));
 }
 
+// While an import writes its result file, a second import or an export given that file is
+// refused and changes nothing; the first run's file comes out whole.
+TEST_F(ParallelRunTest, FileThatAnotherRunWritesIsRefused) {
+  const int lines = kLinesPerRun * 20;
+  writeBytes(folder.path("a.csv"), inputText(mixedAdds(lines)));
+  StartedRun first = folder.start({"/i:a.csv"});
+  ASSERT_TRUE(waitUntil([&] { return !resultLines(folder.path("a.out.csv")).empty(); }));
+  first.signal("STOP");
+  for (const auto& [args, shown] : {std::pair<Lines, std::string>{{"/i:a.csv"}, "a.out.csv"},
+                                    {{"/e:a.out.csv"}, folder.path("a.out.csv")}}) {
+    RunResult second = folder.run(args);
+    EXPECT_EQ(second.status, 2);
+    EXPECT_TRUE(second.out.ends_with("ERROR: " + shown + " is being written by another run.\r\n")) << second.out;
+  }
+  first.signal("CONT");
+  EXPECT_TRUE(holds(first.wait().out, importSummary(lines, 0)));
+  EXPECT_EQ(resultLines(folder.path("a.out.csv")).size(), static_cast<size_t>(lines));
+  EXPECT_EQ(db.rows("SELECT COUNT(*) FROM Node"), std::vector<Row>{{std::to_string(lines)}});
+}
+
 }  // namespace
 }  // namespace tarnwick::e2e

@@ -75,8 +75,8 @@ class FaultTest : public ::testing::Test {
   ProgramFolder folder;
 };
 
-// Run as nobody: in root's folder (no log folder), then in its own with a file it may not read
-// and paths that name no regular file.
+// Run as nobody: in root's folder (no log folder), then in its own with files it may not read or
+// write and paths that name no regular file.
 TEST_F(FaultTest, FolderOrFileThatCannotBeOpenedStopsBeforeAnyLine) {
   writeInput(mixedAdds(3));
   fs::permissions(folder.path(), fs::perms(0755));
@@ -89,11 +89,16 @@ TEST_F(FaultTest, FolderOrFileThatCannotBeOpenedStopsBeforeAnyLine) {
   writeBytes(folder.path("secret.csv"), inputText(mixedAdds(3)));
   fs::create_directory(folder.path("folder"));
   ASSERT_TRUE(shell("mkfifo " + shellWord(folder.path("fifo"))));
-  folder.lockForUnprivilegedRun(folder.path("secret.csv"));
+  writeBytes(folder.path("kept.csv"), "kept");
+  folder.lockForUnprivilegedRun(folder.path("kept.csv"));
   fs::permissions(folder.path("secret.csv"), fs::perms::none);
+  const std::string mayNotWrite = " for writing.\r\n       Close any applications that may be using this file and try "
+                                  "again or use a different filename.";
   // Folders, FIFOs and devices are named as such and never waited on.
   const struct { std::vector<std::string> args; std::string error; } cases[] = {{{"/i:nodes.csv", "/o:missing/results.csv"},
                 "Cannot open missing/results.csv for writing.\r\n       Path not found"},
+               {{"/i:nodes.csv", "/o:kept.csv"}, "Cannot open kept.csv" + mayNotWrite},
+               {{"/e:kept.csv"}, "Cannot open " + folder.path("kept.csv") + mayNotWrite},
                {{"/i:nodes.csv", "/o:folder"}, "Cannot write folder: it is a directory."},
                {{"/i:nodes.csv", "/o:fifo"}, "Cannot write fifo: it is a FIFO."},
                {{"/e:fifo"}, "Cannot write " + folder.path("fifo") + ": it is a FIFO."},
@@ -108,6 +113,7 @@ TEST_F(FaultTest, FolderOrFileThatCannotBeOpenedStopsBeforeAnyLine) {
     EXPECT_FALSE(holds(run.out, "Processing")) << c.error;
   }
   EXPECT_EQ(readBytes(folder.path("secret.out.csv")), "");
+  EXPECT_EQ(readBytes(folder.path("kept.csv")), "kept");
   EXPECT_EQ(NodeDatabase(folder).rows("SELECT SerialNo FROM Node"), std::vector<Row>{});
 }
 

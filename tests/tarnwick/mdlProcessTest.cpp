@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "RecordingEnv.h"
+#include "nodes/NodeSchema.h"
+#include "nodes/ProgramObjects.h"
 #include "nodes/mdlProcess.h"
 
 namespace tarnwick::test {
@@ -21,11 +23,12 @@ TEST(FormatWindowTime, EmptyWindowSpansTheDayAndOneLeadingZeroIsDropped) {
 
 class WriteOutputTest : public ProgramTest {};
 
-// The export leaves its file open as the run's output file; later lines go
-// after its header. An empty value list is logged as an error and the line
-// starts with the outcome.
+// The export (of an empty database) leaves its file open as the run's output
+// file; later lines go after its header. An empty value list is logged as an
+// error and the line starts with the outcome.
 TEST_F(WriteOutputTest, QuotesEveryFieldAndAddsOutcomeAndDetailsWhenGiven) {
   std::string path = env.folder.path("out.csv");
+  connection().openSqliteFile(env.folder.path("Pelagor.db"), nodeSchema());
   exportData(path);
   EXPECT_TRUE(writeOutput({"a,b", "say \"hi\"", ""}, false, std::string()));
   EXPECT_TRUE(writeOutput({"x"}, true, std::string("why")));
