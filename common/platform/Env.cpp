@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <utility>
@@ -215,6 +216,22 @@ class FileTextStream final : public TextStream {
   int32_t line_ = 1;
 };
 
+volatile std::sig_atomic_t caughtInterrupt = 0;
+
+void noteInterrupt(int signal) {
+  if (caughtInterrupt == 0) caughtInterrupt = signal;
+}
+
+// Descriptor `fd` open on /dev/null when it is closed.
+void openWhenClosed(int fd) {
+  if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) return;
+  const int opened = ::open("/dev/null", O_RDWR);
+  if (opened >= 0 && opened != fd) {
+    ::dup2(opened, fd);
+    ::close(opened);
+  }
+}
+
 int openFlags(IOMode mode, bool create) {
   int flags = O_CLOEXEC | (create ? O_CREAT : 0);
   switch (mode) {
@@ -333,8 +350,19 @@ class PosixEnv final : public Env {
     ssize_t got;
     do {
       got = ::read(STDIN_FILENO, &c, 1);
-    } while ((got > 0 && c != '\n') || (got < 0 && errno == EINTR));
+    } while ((got > 0 && c != '\n') || (got < 0 && errno == EINTR && caughtInterrupt == 0));
   }
+
+  void prepareProcess() override {
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) openWhenClosed(fd);
+    std::signal(SIGPIPE, SIG_IGN);
+    struct sigaction caught = {};
+    caught.sa_handler = noteInterrupt;  // no SA_RESTART: a wait for Enter ends
+    sigemptyset(&caught.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &caught, nullptr);
+  }
+
+  int interruptSignal() override { return caughtInterrupt; }
 
   [[noreturn]] void exitProcess(int status) override { ::_exit(status); }
 };

@@ -186,6 +186,15 @@ class Env {
   // Blocks until a line (Enter) is read from standard input.
   virtual void waitForEnter() = 0;
 
+  // Once, at process start: closed descriptors 0, 1 and 2 are opened on
+  // /dev/null, so no file opened later takes their place; SIGPIPE is ignored,
+  // so writes to a console that went away fail silently; SIGINT, SIGTERM and
+  // SIGHUP no longer end the process but are kept for interruptSignal().
+  virtual void prepareProcess() = 0;
+
+  // The first of SIGINT, SIGTERM and SIGHUP caught so far, 0 before any.
+  virtual int interruptSignal() = 0;
+
   // Ends the process at once with `status`: no exit handlers run and no
   // stdio buffer is flushed (the program's own writes are unbuffered).
   [[noreturn]] virtual void exitProcess(int status) = 0;
@@ -223,6 +232,8 @@ class EnvWrapper : public Env {
   void writeStdErr(const std::string& bytes) override { target_->writeStdErr(bytes); }
   bool isInteractive() override { return target_->isInteractive(); }
   void waitForEnter() override { target_->waitForEnter(); }
+  void prepareProcess() override { target_->prepareProcess(); }
+  int interruptSignal() override { return target_->interruptSignal(); }
   void exitProcess(int status) override { target_->exitProcess(status); }
 
  private:

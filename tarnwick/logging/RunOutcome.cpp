@@ -1,5 +1,7 @@
 #include "RunOutcome.h"
 
+#include "platform/Env.h"
+
 namespace tarnwick {
 
 bool RunOutcome::failed_ = false;
@@ -9,6 +11,7 @@ void RunOutcome::noteFailure() { failed_ = true; }
 void RunOutcome::noteJobStarted() { jobStarted_ = true; }
 
 int RunOutcome::exitStatus() {
+  if (int signal = platform::env()->interruptSignal()) return kInterruptedBase + signal;
   if (!jobStarted_) return kNoJobRan;
   return failed_ ? kSomethingFailed : kSuccess;
 }

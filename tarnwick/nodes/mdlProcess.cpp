@@ -222,6 +222,17 @@ void reportErrors(const ImportCounts& counts, const std::string& outputFileName)
             platform::absolutePathName(outputFileName));
 }
 
+// Stops the import at a signal, once the line before it is done and its
+// result written.
+bool importInterrupted(const Procedure& p, int32_t lineNumber) {
+  if (platform::env()->interruptSignal() == 0) return false;
+  std::string text = "Import interrupted after line " + std::to_string(lineNumber) +
+                     "; the lines after it were not processed.";
+  Log().log(text, kWarning, p.tag());
+  printLine(text);
+  return true;
+}
+
 }  // namespace
 
 std::string process::lowerCase(std::string text) {
@@ -379,6 +390,7 @@ void importData(const std::string& inputFile, const std::string& outputFileName)
       printLine("Processing data...");
     });
     while (moreLines) {
+      if (importInterrupted(p, lineNumber)) break;
       p.step(60, [&] {
         moreLines = false;
         moreLines = !reader().EOF_();

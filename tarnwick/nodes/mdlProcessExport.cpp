@@ -76,8 +76,8 @@ void fillVeltroCells(ExportLine& line, Recordset& rs) {
   line.set(kCodecCell, [&] { return codecCell(rs.field("DefaultCodec")); });
 }
 
-// Writes one line per node of the open record set; only nodes whose line
-// reached the file are counted.
+// Writes one line per node of the open record set, until a signal asks the
+// run to stop; only nodes whose line reached the file are counted.
 void exportNodes(Procedure& p, Recordset& rs, const std::string& kindLabel,
                  void (*fillCells)(ExportLine&, Recordset&), int32_t& count) {
   bool atEnd = true;
@@ -86,7 +86,7 @@ void exportNodes(Procedure& p, Recordset& rs, const std::string& kindLabel,
     atEnd = rs.eof();
   };
   p.step(50, checkEnd);
-  while (!atEnd) {
+  while (!atEnd && platform::env()->interruptSignal() == 0) {
     ExportLine line(p);
     fillCells(line, rs);
     const std::string& serial = line.cells()[kSerialCell];
@@ -112,9 +112,10 @@ void exportNodes(Procedure& p, Recordset& rs, const std::string& kindLabel,
 constexpr int kReplaceExportStep = 57;
 
 // The export file takes the place of its target only when the export ran
-// through without a failure and every write reached the file.
+// through, without a signal and without a failure, and every write reached
+// the file.
 bool replaceExportFile(Procedure& p, platform::ReplacementFile* file) {
-  if (file == nullptr || p.errorCount() > 0) return false;
+  if (file == nullptr || p.errorCount() > 0 || platform::env()->interruptSignal() != 0) return false;
   try {
     file->commit();
     return true;
@@ -129,9 +130,10 @@ bool replaceExportFile(Procedure& p, platform::ReplacementFile* file) {
 void abandonExportFile(Procedure& p, platform::ReplacementFile* file, const std::string& fileName) {
   if (file == nullptr) return;
   file->discard();
-  std::string text = "ERROR: The export did not complete; the temporary file was removed and " + fileName +
-                     " was left as it was.";
-  Log().log(text, kError, p.tag());
+  const bool interrupted = platform::env()->interruptSignal() != 0;
+  std::string text = std::string(interrupted ? "Export interrupted" : "ERROR: The export did not complete") +
+                     "; the temporary file was removed and " + fileName + " was left as it was.";
+  Log().log(text, interrupted ? kWarning : kError, p.tag());
   printLine(text);
 }
 

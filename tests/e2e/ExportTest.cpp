@@ -1,5 +1,6 @@
 // The export as a user runs it: the file, the console, the log and the count.
 #include <algorithm>
+#include <tuple>
 
 #include "ProgramRun.h"
 
@@ -98,6 +99,29 @@ TEST_F(ExportTest, NodesThatCannotBeReadAreReportedAndTheRunFails) {
                                  "\r\n  ERROR: Reading the nodes failed: ")) << run.out;
   EXPECT_TRUE(run.out.ends_with("ERROR: The export did not complete; the temporary file was removed and " +
                                 folder.path("out.csv") + " was left as it was.\r\n")) << run.out;
+}
+
+// Stopped by a signal, the export removes its temporary file and leaves the
+// previous file as it was (or none, where there was none).
+TEST_F(ExportTest, InterruptedExportLeavesThePreviousFileAndNoTemporaryFile) {
+  writeBytes(folder.path("nodes.csv"), inputText(mixedAdds(3000)));
+  ASSERT_EQ(folder.run({"/i:nodes.csv"}).status, 0);
+  auto temporaryFiles = [&] {
+    return std::count_if(fs::directory_iterator(folder.path()), fs::directory_iterator(),
+                         [](auto& entry) { return entry.path().filename().string().starts_with(".out.csv."); });
+  };
+  for (const auto& [signal, number, previous] : {std::tuple{"INT", 2, ""}, {"TERM", 15, "old"}, {"HUP", 1, "old"}}) {
+    if (*previous) writeBytes(folder.path("out.csv"), previous);
+    StartedRun started = folder.start({"/e:out.csv"});
+    ASSERT_TRUE(waitUntil([&] { return temporaryFiles() == 1; })) << "no temporary file";
+    for (const char* name : {"STOP", signal, "CONT"}) started.signal(name);
+    run = started.wait();
+    EXPECT_EQ(run.status, 128 + number);
+    EXPECT_TRUE(run.out.ends_with("Export interrupted; the temporary file was removed and " + folder.path("out.csv") +
+                                  " was left as it was.\r\n")) << signal;
+    EXPECT_EQ(temporaryFiles(), 0) << signal;
+    EXPECT_EQ(fs::exists(folder.path("out.csv")) ? readBytes(folder.path("out.csv")) : "", previous) << signal;
+  }
 }
 
 }  // namespace

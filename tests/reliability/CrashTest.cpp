@@ -1,5 +1,6 @@
-// An import of 5,000 mixed lines killed at 20 moments: every stored node is whole, and the
-// tables hold what the reported lines did (plus, perhaps, the one line not yet reported).
+// An import of 5,000 mixed lines killed or interrupted at 20 moments: every stored node is
+// whole, and the tables hold what the reported lines did (after SIGKILL plus, perhaps, the one
+// line not yet reported; after SIGINT, SIGTERM or SIGHUP exactly that, with the summary).
 #include "e2e/ProgramRun.h"
 
 namespace tarnwick::e2e {
@@ -7,6 +8,9 @@ namespace {
 
 constexpr int kSerials = 1250;  // four lines each
 constexpr int kKillMoments = 20;
+
+// The signal sent at each moment, by turns, and its number.
+const struct { const char* name; int number; } kSignals[] = {{"KILL", 9}, {"INT", 2}, {"TERM", 15}, {"HUP", 1}};
 
 struct Request {
   NodeLine line;
@@ -51,9 +55,9 @@ class CrashTest : public ::testing::TestWithParam<int> {
  protected:
   CrashTest() { emptyServerDatabase(); }
 
-  // Kills the import at once (moment 0) or when the result file reaches a share of its size
+  // Signals the import at once (moment 0) or when the result file reaches a share of its size
   // were every line to succeed; failed lines carry details, so every share comes before the end.
-  RunResult importKilledAt(int moment) {
+  RunResult importSignalledAt(int moment, const std::string& signal) {
     std::vector<NodeLine> lines;
     for (const auto& request : requests()) lines.push_back(request.line);
     std::string input = inputText(lines);
@@ -66,26 +70,36 @@ class CrashTest : public ::testing::TestWithParam<int> {
                   return fs::file_size(folder.path("nodes.out.csv"), missing) >= share && !missing;
                 }))
         << "the result file never reached " << share << " bytes";
-    started.signal("KILL");
+    started.signal(signal);
     return started.wait();
   }
 
   ProgramFolder folder;
 };
 
-TEST_P(CrashTest, KilledImportLeavesWholeNodesAndEveryReportedLineStored) {
-  EXPECT_EQ(importKilledAt(GetParam()).status, 128 + 9) << "the import ended before it was killed";
+TEST_P(CrashTest, SignalledImportLeavesWholeNodesAndEveryReportedLineStored) {
+  const auto& signal = kSignals[GetParam() % std::size(kSignals)];
+  RunResult run = importSignalledAt(GetParam(), signal.name);
+  EXPECT_EQ(run.status, 128 + signal.number) << "the import ended before the signal";
   auto results = resultLines(folder.path("nodes.out.csv"));
   ASSERT_LE(results.size(), requests().size());
   std::map<std::string, std::string> reported;
+  size_t errors = 0;
   for (size_t i = 0; i < results.size(); ++i) {
     const Request& request = requests()[i];
     std::string outcome = request.succeeds ? "Successful" : "Error";
     EXPECT_TRUE(results[i].starts_with(quotedLine(request.line.values()) + ",\"" + outcome + "\",")) << results[i];
     apply(request, reported);
+    errors += !request.succeeds;
   }
   auto withNext = reported;
-  if (results.size() < requests().size()) apply(requests()[results.size()], withNext);
+  if (signal.number == 9 && results.size() < requests().size()) apply(requests()[results.size()], withNext);
+  if (signal.number != 9) {  // after the header line and the lines reported
+    std::string stopped = "Import interrupted after line " + std::to_string(results.size() + 1) +
+                          "; the lines after it were not processed.\r\n";
+    EXPECT_TRUE(holds(run.out, stopped + "Finished processing data.\r\n\r\n" + importSummary(results.size(), errors)));
+    EXPECT_TRUE(holds(folder.logText(), "[mdlProcess]importData)     " + stopped));
+  }
 
   NodeDatabase db(folder);
   EXPECT_EQ(brokenNodes(db), std::vector<Row>{});

@@ -117,6 +117,23 @@ TEST_F(FaultTest, FolderOrFileThatCannotBeOpenedStopsBeforeAnyLine) {
   EXPECT_EQ(NodeDatabase(folder).rows("SELECT SerialNo FROM Node"), std::vector<Row>{});
 }
 
+// A console that goes away (its reader closed the pipe) or is closed from the start changes
+// nothing but the console: the import runs to its end, and no console text lands in its files.
+TEST_F(FaultTest, ConsoleGoneOrClosedLetsTheImportRunToItsEnd) {
+  auto lines = mixedAdds(3000);
+  writeInput(lines);
+  for (const char* console : {"| true", ">&-"}) {
+    NodeDatabase(folder).clear();
+    fs::remove_all(folder.path("LOGS"));
+    ASSERT_TRUE(shell("cd " + shellWord(folder.path()) + " && (./tarnwick /i:nodes.csv; echo $? >status) " + console));
+    EXPECT_EQ(readBytes(folder.path("status")), "0\n") << console;
+    EXPECT_EQ(checkAdds(lines, results()), std::vector<std::string>{});
+    std::string log = folder.logText();
+    EXPECT_TRUE(holds(log, "Total nodes effected: 3000 Successful changes: 3000 Errors: 0\r\n")) << console;
+    EXPECT_FALSE(holds(log, "Tarnwick Version: 1.01")) << console;
+  }
+}
+
 // A failed log write is reported once through the log (mirrored to stderr), never the failed report.
 TEST_F(FaultTest, LogDiskThatFillsIsReportedOnceAndTheImportGoesOn) {
   SmallDisk disk(folder.path("LOGS"), "64k");
