@@ -38,6 +38,10 @@ bool Connection::isOpen() const { return session_->isOpen(); }
 std::string Connection::engine() const { return session_->engine(); }
 const std::string& Connection::dataSourceDescription() const { return session_->dataSource(); }
 
+std::string Connection::quotedName(const std::string& name) const {
+  return sql::quotedName(name, session_->nameRules());
+}
+
 void Connection::beginTrans() { session_->begin(); }
 void Connection::commitTrans() { session_->commit(); }
 void Connection::rollbackTrans() { session_->rollback(); }

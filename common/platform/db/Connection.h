@@ -57,6 +57,12 @@ class Connection {
   // psqlodbcw.so (psqlodbcw.so 13.02.0000)"; "" while closed.
   const std::string& dataSourceDescription() const;
 
+  // `name` quoted for the engine so that it stands for what the name
+  // written unquoted stands for, also where it is a reserved word
+  // (Interval): between the quotes the driver reports (double quotes on the
+  // embedded engine), in the case the engine gives unquoted names.
+  std::string quotedName(const std::string& name) const;
+
   // Transactions on the connection; nesting is not supported. A write of
   // several rows (a batch update, an update of a row read before) is atomic
   // on its own: outside a transaction it runs in one of its own; inside one

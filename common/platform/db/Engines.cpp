@@ -1,5 +1,6 @@
 #include "Engines.h"
 
+#include <odbcinst.h>
 #include <pwd.h>
 #include <soci/odbc/soci-odbc.h>
 #include <soci/sqlite3/soci-sqlite3.h>
@@ -23,6 +24,11 @@ namespace {
 // a statement the server does not finish fails after the query timeout.
 constexpr SQLULEN kLoginTimeoutSeconds = 10;
 constexpr SQLULEN kQueryTimeoutSeconds = 30;
+
+// MariaDB's driver: its OPTION flag for affected-row counts that count the
+// rows an UPDATE matched, not only those it changed.
+constexpr const char* kMariaDbLibraryPrefix = "libmaodbc";
+constexpr unsigned long kMariaDbFoundRows = 2;
 
 // An ODBC handle, freed on every way out; null when it could not be had.
 class OdbcHandle {
@@ -103,6 +109,56 @@ std::string infoText(SQLHDBC connection, SQLUSMALLINT item) {
   return reinterpret_cast<const char*>(text);
 }
 
+sql::NameRules nameRules(SQLHDBC connection) {
+  SQLUSMALLINT folding = SQL_IC_MIXED;
+  SQLSMALLINT length = 0;
+  SQLGetInfo(connection, SQL_IDENTIFIER_CASE, &folding, sizeof folding, &length);
+  return {infoText(connection, SQL_IDENTIFIER_QUOTE_CHAR),
+          folding == SQL_IC_LOWER   ? sql::NameCase::Lower
+          : folding == SQL_IC_UPPER ? sql::NameCase::Upper
+                                    : sql::NameCase::AsWritten};
+}
+
+// A setting of a data source or of the driver registry ("odbc.ini" or
+// "odbcinst.ini"), keys compared without regard to case; "" when unset.
+std::string profileSetting(const std::string& section, const std::string& key, const char* file) {
+  char value[1024] = "";
+  SQLGetPrivateProfileString(section.c_str(), key.c_str(), "", value, sizeof value, file);
+  return value;
+}
+
+// The driver library of `source`: its Driver setting, a path or a name in
+// the driver registry.
+std::string driverLibrary(const OdbcDataSource& source) {
+  if (source.driver.find('/') != std::string::npos) return source.driver;
+  return profileSetting(source.driver, "Driver", "odbcinst.ini");
+}
+
+// MariaDB's driver (used for MySQL servers too) gets what the layer relies
+// on where the data source does not set it: FOUND_ROWS added to its OPTION
+// flags, so that rewriting a row with the values it holds counts as one row
+// written and not as a row changed underneath; and CONN_TIMEOUT, as the
+// driver ignores the login timeout while it waits for the server's greeting.
+std::string mariaDbSettings(const OdbcDataSource& source) {
+  std::string settings;
+  std::string flags = profileSetting(source.name, "OPTION", "odbc.ini");
+  if (flags.empty()) flags = profileSetting(source.name, "OPTIONS", "odbc.ini");
+  unsigned long options = std::strtoul(flags.c_str(), nullptr, 0);
+  if ((options & kMariaDbFoundRows) == 0) settings += ";OPTION=" + std::to_string(options | kMariaDbFoundRows);
+  if (profileSetting(source.name, "CONN_TIMEOUT", "odbc.ini").empty()) {
+    settings += ";CONN_TIMEOUT=" + std::to_string(kLoginTimeoutSeconds);
+  }
+  return settings;
+}
+
+// "DSN=<name>" and the settings the layer needs of the source's driver.
+std::string odbcConnectString(const OdbcDataSource& source) {
+  std::string text = "DSN=" + source.name;
+  std::string library = driverLibrary(source);
+  if (library.substr(library.rfind('/') + 1).starts_with(kMariaDbLibraryPrefix)) text += mariaDbSettings(source);
+  return text;
+}
+
 }  // namespace
 
 std::optional<OdbcDataSource> findOdbcDataSource(const std::string& name) {
@@ -127,11 +183,11 @@ std::optional<OdbcDataSource> findOdbcDataSource(const std::string& name) {
   return std::nullopt;
 }
 
-std::string checkOdbcConnection(const OdbcDataSource& source) {
+OdbcDriverInfo checkOdbcConnection(const OdbcDataSource& source) {
   OdbcEnvironment environment;
   OdbcHandle connection(SQL_HANDLE_DBC, environment.get());
   SQLSetConnectAttr(connection.get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
-  std::string text = "DSN=" + source.name;
+  std::string text = odbcConnectString(source);
   SQLRETURN connected = SQLDriverConnect(connection.get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
                                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
   if (!SQL_SUCCEEDED(connected)) {
@@ -139,13 +195,14 @@ std::string checkOdbcConnection(const OdbcDataSource& source) {
     throw message.empty() ? layerError(Failure::DataSourceRefused, source.name)
                           : Error(platform::err::kDatabase, message);
   }
-  std::string driver = infoText(connection.get(), SQL_DRIVER_NAME) + " " + infoText(connection.get(), SQL_DRIVER_VER);
+  OdbcDriverInfo info{infoText(connection.get(), SQL_DRIVER_NAME) + " " + infoText(connection.get(), SQL_DRIVER_VER),
+                      nameRules(connection.get())};
   SQLDisconnect(connection.get());
-  return driver;
+  return info;
 }
 
 soci::connection_parameters odbcParameters(const OdbcDataSource& source) {
-  soci::connection_parameters parameters(soci::odbc, "DSN=" + source.name);
+  soci::connection_parameters parameters(soci::odbc, odbcConnectString(source));
   parameters.set_option(soci::odbc_option_driver_complete, std::to_string(SQL_DRIVER_NOPROMPT));
   return parameters;
 }

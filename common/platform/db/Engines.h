@@ -1,14 +1,17 @@
 // What the record-set layer asks of unixODBC and SQLite directly, where SOCI
 // offers nothing: finding a data source and checking that the configuration
-// it comes from can be read, the timeouts of a connection and of its
-// statements, and whether SQLite still holds a transaction. Private to the
-// layer; no other file of it calls the engines' own interfaces.
+// it comes from can be read, the driver settings and timeouts of a
+// connection and of its statements, how the engine quotes and folds names,
+// and whether SQLite still holds a transaction. Private to the layer; no
+// other file of it calls the engines' own interfaces.
 #pragma once
 
 #include <soci/soci.h>
 
 #include <optional>
 #include <string>
+
+#include "Sql.h"
 
 namespace platform::db {
 
@@ -27,14 +30,20 @@ struct OdbcDataSource {
 // skip it.
 std::optional<OdbcDataSource> findOdbcDataSource(const std::string& name);
 
+// What an ODBC connection tells about its driver and engine.
+struct OdbcDriverInfo {
+  std::string description;  // the driver's file name and version
+  sql::NameRules names;     // the quote character and the case of unquoted names
+};
+
 // Connects once to `source` with the dialog off and a login timeout, so a
 // driver that cannot be loaded, or a server that accepts and never answers,
 // fails here with the driver's own message (Error kDatabase). SOCI gives no
-// way to set the login timeout before it connects. Returns the driver's
-// file name and version.
-std::string checkOdbcConnection(const OdbcDataSource& source);
+// way to set the login timeout before it connects.
+OdbcDriverInfo checkOdbcConnection(const OdbcDataSource& source);
 
-// The SOCI connection parameters of `source`: its DSN, the dialog off.
+// The SOCI connection parameters of `source`: its DSN with the settings the
+// layer needs of its driver (odbcConnectString), the dialog off.
 soci::connection_parameters odbcParameters(const OdbcDataSource& source);
 
 // The SOCI connection parameters of the SQLite file at `path`.

@@ -18,7 +18,8 @@ enum class RowState : uint8_t {
 };
 
 struct NamedValue {
-  std::string name;
+  std::string name;    // as the engine spells it, or as given before the table was read
+  std::string column;  // the name as statements write it, quoted
   Value value;
 };
 
@@ -150,26 +151,32 @@ struct Recordset::Impl {
     throw layerError(Failure::ItemNotFound);
   }
 
-  // The column name to write for `name`: as the engine spells it when the
+  // The column to write for `name`: as the engine spells it when the
   // columns are known; otherwise as given, if it is a plain identifier.
-  std::string writableColumn(const std::string& name) const {
+  // Either is quoted, as any column may be a reserved word somewhere.
+  NamedValue writableColumn(const std::string& name, const Value& value) const {
     if (read) {
       auto index = columnIndex(name);
       if (!index) throw layerError(Failure::ItemNotFound);
-      return columns[*index];
+      return NamedValue{columns[*index], asSpelled(columns[*index]), value};
     }
     if (!sql::isPlainIdentifier(name)) throw layerError(Failure::ItemNotFound);
-    return name;
+    return NamedValue{name, sql::quotedName(name, session->nameRules()), value};
   }
 
-  static void setEdit(Row& row, const std::string& column, const Value& value) {
+  // A name the engine gave, quoted as it stands.
+  std::string asSpelled(const std::string& column) const {
+    return sql::quotedName(column, sql::NameRules{session->nameRules().quote, sql::NameCase::AsWritten});
+  }
+
+  static void setEdit(Row& row, NamedValue edited) {
     for (auto& edit : row.edits) {
-      if (sql::equalsIgnoreCase(edit.name, column)) {
-        edit.value = value;
+      if (sql::equalsIgnoreCase(edit.name, edited.name)) {
+        edit.value = std::move(edited.value);
         return;
       }
     }
-    row.edits.push_back(NamedValue{column, value});
+    row.edits.push_back(std::move(edited));
   }
 
   // ----------------------------------------------------------------- writing
@@ -194,7 +201,7 @@ struct Recordset::Impl {
     std::vector<std::string> names;
     std::vector<Value> values;
     for (const auto& edit : row.edits) {
-      names.push_back(edit.name);
+      names.push_back(edit.column);
       values.push_back(edit.value);
     }
     std::string statement = row.state == RowState::Added
@@ -207,12 +214,14 @@ struct Recordset::Impl {
   // with; appends those values (nulls aside) to `values`.
   std::string updateLocatingByStoredValues(const Row& row, const std::vector<std::string>& setColumns,
                                            std::vector<Value>& values) const {
+    std::vector<std::string> keyColumns;
     std::vector<bool> keyIsNull;
-    for (const auto& value : row.stored) {
-      keyIsNull.push_back(isNull(value));
-      if (!isNull(value)) values.push_back(value);
+    for (size_t i = 0; i < row.stored.size(); ++i) {
+      keyColumns.push_back(asSpelled(columns[i]));
+      keyIsNull.push_back(isNull(row.stored[i]));
+      if (!isNull(row.stored[i])) values.push_back(row.stored[i]);
     }
-    return sql::updateStatement(*table, setColumns, columns, keyIsNull);
+    return sql::updateStatement(*table, setColumns, keyColumns, keyIsNull);
   }
 
   void markWritten(Row& row) {
@@ -312,7 +321,7 @@ void Recordset::setField(const std::string& name, const Value& value) {
   impl_->requireUpdatable();
   Row& row = impl_->currentRow();
   if (row.state == RowState::Inserted) throw layerError(Failure::NotUpdatable);
-  Impl::setEdit(row, impl_->writableColumn(name), value);
+  Impl::setEdit(row, impl_->writableColumn(name, value));
   if (row.state == RowState::Stored) row.state = RowState::Modified;
 }
 

@@ -45,14 +45,16 @@ void Session::openSqlite(const std::string& path, const std::string& newDatabase
     }
     engine_ = "sqlite3";
     dataSource_ = "embedded database " + path;
+    nameRules_ = sql::NameRules();
   });
 }
 
 void Session::openOdbc(const OdbcDataSource& source) {
-  std::string driver = checkOdbcConnection(source);
+  OdbcDriverInfo driver = checkOdbcConnection(source);
   translatingDriverErrors([&] { session_.open(odbcParameters(source)); });
   engine_ = "odbc";
-  dataSource_ = "ODBC data source " + source.name + ", driver " + source.driver + " (" + driver + ")";
+  dataSource_ = "ODBC data source " + source.name + ", driver " + source.driver + " (" + driver.description + ")";
+  nameRules_ = driver.names;
 }
 
 // WAL lets readers and one writer work side by side; with synchronous NORMAL

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Engines.h"
+#include "Sql.h"
 #include "Statement.h"
 #include "platform/Value.h"
 
@@ -30,6 +31,9 @@ class Session {
   const std::string& engine() const { return engine_; }          // "" while closed
   const std::string& dataSource() const { return dataSource_; }  // what it is open on, for the log
   bool inTransaction() const { return inTransaction_; }
+  // How the engine quotes and folds names: double quotes on SQLite, what
+  // the driver reports over ODBC.
+  const sql::NameRules& nameRules() const { return nameRules_; }
 
   // Fails with Error 3709 unless the session is open.
   void requireOpen() const;
@@ -70,6 +74,7 @@ class Session {
   soci::session session_;
   std::string engine_;
   std::string dataSource_;
+  sql::NameRules nameRules_;
   bool inTransaction_ = false;
   std::unordered_map<std::string, std::unique_ptr<PreparedStatement>> statements_;
   std::unordered_map<std::string, std::unique_ptr<RowQuery>> finishedQueries_;

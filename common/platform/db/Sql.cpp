@@ -11,6 +11,7 @@ bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isWordChar(char c) { return isLetter(c) || isDigit(c); }
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 std::string_view trimmed(std::string_view text) {
   while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
@@ -130,6 +131,21 @@ bool isPlainIdentifier(std::string_view name) {
   return true;
 }
 
+std::string quotedName(std::string_view name, const NameRules& rules) {
+  std::string folded(name);
+  for (char& c : folded) {
+    if (rules.unquoted == NameCase::Lower) c = lower(c);
+    if (rules.unquoted == NameCase::Upper) c = upper(c);
+  }
+  if (rules.quote.empty() || rules.quote == " ") return folded;
+  std::string quoted = rules.quote;
+  for (char c : folded) {
+    quoted += c;
+    if (rules.quote.size() == 1 && c == rules.quote[0]) quoted += c;
+  }
+  return quoted + rules.quote;
+}
+
 std::optional<std::string> dataSourceName(std::string_view connectionString) {
   while (!connectionString.empty()) {
     size_t end = connectionString.find(';');
@@ -235,7 +251,7 @@ std::string withNamedMarkers(std::string_view statement) {
     }
     if (c == quote) {
       quote = 0;
-    } else if (quote == 0 && (c == '\'' || c == '"')) {
+    } else if (quote == 0 && (c == '\'' || c == '"' || c == '`')) {
       quote = c;
     }
     named += c;
@@ -254,8 +270,10 @@ std::vector<std::string> splitScript(std::string_view script) {
   bool inQuotes = false;
   for (size_t i = 0; i < script.size(); ++i) {
     char c = script[i];
-    if (!inQuotes && c == '-' && i + 1 < script.size() && script[i + 1] == '-') {
-      while (i < script.size() && script[i] != '\n') ++i;
+    std::string_view rest = script.substr(i);
+    if (!inQuotes && (rest.starts_with("--") || rest.starts_with("/*"))) {
+      size_t end = rest.starts_with("--") ? rest.find('\n') : rest.find("*/");
+      i = end == std::string_view::npos ? script.size() : i + end + (rest[0] == '/' ? 1 : 0);
       current += '\n';
       continue;
     }

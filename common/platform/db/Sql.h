@@ -3,6 +3,7 @@
 // the layer runs and opens. Pure functions; nothing here talks to a database.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,19 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b);
 
 // True for a plain SQL identifier: a letter or "_", then letters, digits, "_".
 bool isPlainIdentifier(std::string_view name);
+
+// How an engine reads names: the character that quotes one ("" or " " when
+// names cannot be quoted) and the case it gives a name written unquoted.
+enum class NameCase : uint8_t { AsWritten, Lower, Upper };
+struct NameRules {
+  std::string quote = "\"";
+  NameCase unquoted = NameCase::AsWritten;
+};
+
+// `name` quoted so that it stands for what the name written unquoted stands
+// for: in the case the engine gives unquoted names, a quote inside doubled.
+// A reserved word (Interval) can name a column this way on every engine.
+std::string quotedName(std::string_view name, const NameRules& rules);
 
 // The data-source name of an ADO-style connection string
 // ("Data Source=Pelagor", also "DSN=Pelagor"; "key=value" pairs split by
@@ -60,19 +74,20 @@ std::optional<Criterion> parseCriterion(std::string_view text);
 // matches.
 bool matchesCriterion(const Value& value, const Value& wanted);
 
-// The statement with each "?" marker outside quoted text turned into a
-// numbered named one (":p1", ":p2", ...). Both engines still bind values by
-// position; the names let SOCI's ODBC backend describe a failing statement
-// (it has no name for a "?" and throws std::out_of_range in place of the
-// driver's message).
+// The statement with each "?" marker outside quoted text and names ('...',
+// "...", `...`) turned into a numbered named one (":p1", ":p2", ...). The
+// engines still bind values by position; the names let SOCI's ODBC backend
+// describe a failing statement (it has no name for a "?" and throws
+// std::out_of_range in place of the driver's message).
 std::string withNamedMarkers(std::string_view statement);
 
-// The statements of a script, split at ";" outside quotes and "--" comments;
-// comments dropped, blank statements skipped.
+// The statements of a script, split at ";" outside quotes and comments
+// ("--" to the end of the line, "/* ... */"); comments dropped, blank
+// statements skipped.
 std::vector<std::string> splitScript(std::string_view script);
 
 // "INSERT INTO t (a, b) VALUES (?, ?)", or "INSERT INTO t DEFAULT VALUES"
-// when no column is given.
+// when no column is given. Column names go in as given (quoted or not).
 std::string insertStatement(const std::string& table, const std::vector<std::string>& columns);
 
 // "UPDATE t SET a = ?, b = ? WHERE k1 = ? AND k2 IS NULL ...": one "= ?"
