@@ -11,26 +11,27 @@ namespace {
 
 const char* const kSerialIs = " WHERE SerialNo = ?";
 
-// One stored window value of the node on the current row: what reading
-// "SELECT <column> FROM DeliveryWindow WHERE MessageType = <type> AND
-// SerialNo = <serial>" node by node gives, in the same statement.
-std::string windowValue(int16_t messageType, const char* column, const char* name) {
-  return std::string(", (SELECT ") + column + " FROM DeliveryWindow WHERE MessageType = " +
-         std::to_string(messageType) + " AND SerialNo = Node.SerialNo LIMIT 1) AS " + name;
-}
+// The node's window of each message type, joined by node and type, and
+// its three values named like their input columns (NormalBeginTime ...).
+struct JoinedWindows {
+  std::string columns, joins;
+};
 
-std::string windowValues() {
+JoinedWindows joinedWindows() {
   const struct {
     MessageType type;
     const char* prefix;
   } windows[] = {{kNormal, "Normal"}, {kUrgent, "Urgent"}, {kAdministration, "Administration"}};
-  std::string columns;
+  JoinedWindows joined;
   for (const auto& window : windows) {
+    std::string alias = "w" + std::to_string(window.type);
     for (const char* column : {"BeginTime", "EndTime", "Interval"}) {
-      columns += windowValue(window.type, column, (std::string(window.prefix) + column).c_str());
+      joined.columns += ", " + alias + "." + connection().quotedName(column) + " AS " + window.prefix + column;
     }
+    joined.joins += " LEFT JOIN DeliveryWindow " + alias + " ON " + alias + ".SerialNo = Node.SerialNo AND " + alias +
+                    ".MessageType = " + std::to_string(window.type);
   }
-  return columns;
+  return joined;
 }
 
 }  // namespace
@@ -60,12 +61,12 @@ void deleteNodeRows(Recordset& rs, const std::string& serial) {
 }
 
 void openOctelNodes(Recordset& rs) {
-  rs.open(
-      "SELECT Node.ServerType, Node.SerialNo, Node.Name, OctelNode.PhoneNo, OctelNode.Ext, "
-      "OctelNode.DialingSequence" +
-          windowValues() +
-          " FROM Node INNER JOIN OctelNode ON Node.SerialNo = OctelNode.SerialNo WHERE Node.ServerType = 1",
-      connection(), CursorType::ForwardOnly, LockType::ReadOnly);
+  JoinedWindows windows = joinedWindows();
+  rs.open("SELECT Node.ServerType, Node.SerialNo, Node.Name, OctelNode.PhoneNo, OctelNode.Ext, "
+          "OctelNode.DialingSequence" + windows.columns +
+              " FROM Node INNER JOIN OctelNode ON Node.SerialNo = OctelNode.SerialNo" + windows.joins +
+              " WHERE Node.ServerType = 1",
+          connection(), CursorType::ForwardOnly, LockType::ReadOnly);
 }
 
 void openVeltroNodes(Recordset& rs) {

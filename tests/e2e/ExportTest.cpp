@@ -32,8 +32,8 @@ TEST_F(ExportTest, EmptyDatabaseGivesTheHeaderOnlyAndTheTwoExampleNodesAreWritte
   EXPECT_EQ(exportFile(), Lines{header});  // RunSequenceTest checks the console of an empty export
 
   db.addOctel("1001", "North");
-  db.execute("UPDATE DeliveryWindow SET BeginTime = '8:00AM', EndTime = '5:00PM', Interval = '5' WHERE MessageType = 1");
-  db.execute("UPDATE DeliveryWindow SET Interval = '60' WHERE MessageType = 2");
+  db.execute("UPDATE DeliveryWindow SET BeginTime = '8:00AM', EndTime = '5:00PM', " + db.interval() + " = '5' WHERE MessageType = 1");
+  db.execute("UPDATE DeliveryWindow SET " + db.interval() + " = '60' WHERE MessageType = 2");
   db.addVeltro("2002", "South");
   EXPECT_EQ(exportFile(), (Lines{header,
                                  exported({"O", "", "1001", "North", "", "", "", "5551234", "22", "N", "12:00AM",

@@ -148,8 +148,8 @@ void NodeDatabase::addOctel(const std::string& serial, const std::string& name, 
   execute("INSERT INTO OctelNode (SerialNo, PhoneNo, Ext, DialingSequence) VALUES (?, '5551234', '22', 'N')", {serial});
   for (int16_t type = 0; withWindows && type < 3; ++type) {
     execute(
-        "INSERT INTO DeliveryWindow (WindowID, MessageType, SerialNo, BeginTime, EndTime, Interval) "
-        "VALUES (?, ?, ?, '12:00AM', '11:59PM', '30')",
+        "INSERT INTO DeliveryWindow (WindowID, MessageType, SerialNo, BeginTime, EndTime, " + interval() +
+            ") VALUES (?, ?, ?, '12:00AM', '11:59PM', '30')",
         {type, type, serial});
   }
 }

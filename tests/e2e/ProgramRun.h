@@ -92,6 +92,7 @@ class NodeDatabase {
   void execute(const std::string& sql, const std::vector<platform::Value>& params = {});
   void clear();  // empties the five tables (a server keeps them between tests)
   std::string engine() { return connection_->engine(); }
+  std::string interval() { return connection_->quotedName("Interval"); }  // a reserved word on MariaDB
 
   // One Octel node (with its three windows) or Veltro node.
   void addOctel(const std::string& serial, const std::string& name, bool withWindows = true);

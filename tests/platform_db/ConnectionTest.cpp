@@ -57,7 +57,7 @@ TEST_F(ConnectionTest, CreatesTheMissingDatabaseBesideTheProgramWithItsTablesAnd
         {"Node", {"0", "SerialNo", "Name", "ServerType", "DefaultCodec"}},
         {"OctelNode", {"0", "SerialNo", "PhoneNo", "Ext", "DialingSequence"}},
         {"VPIMNode", {"0", "SerialNo", "DomainName", "ProxyDomain"}},
-        {"DeliveryWindow", {"0", "WindowID", "MessageType", "SerialNo", "BeginTime", "EndTime", "Interval"}},
+        {"DeliveryWindow", {"0", "WindowID", "MessageType", "SerialNo", "BeginTime", "EndTime", "interval"}},
         {"Directory", {"0", "SerialNo", "Extension", "Name"}},
     };
     for (const auto& [table, columns] : tables) EXPECT_EQ(columnsOf(conn, table), columns);
