@@ -17,6 +17,21 @@ TEST(SqlTest, DeleteStarLosesItsStarAndMarkersOutsideQuotedTextAreNumbered) {
        "UPDATE Node SET Name = :p1 WHERE SerialNo = '?' AND Name = 'it''s ?' AND \"odd?\"=:p2"},
   };
   for (const auto& [statement, expected] : cases) EXPECT_EQ(sql::withNamedMarkers(statement), expected) << statement;
+  EXPECT_EQ(sql::withNamedMarkers("SELECT `a?` FROM t WHERE b = ?"), "SELECT `a?` FROM t WHERE b = :p1");
+}
+
+// A quoted name stands for what the unquoted one does on the engine.
+TEST(SqlTest, NamesAreQuotedAndFoldedAsTheEngineReadsThem) {
+  using sql::NameCase;
+  const std::pair<sql::NameRules, std::string> cases[] = {
+      {{"\"", NameCase::AsWritten}, "\"Interval\""},  // SQLite
+      {{"\"", NameCase::Lower}, "\"interval\""},      // PostgreSQL
+      {{"`", NameCase::AsWritten}, "`Interval`"},      // MariaDB
+      {{"\"", NameCase::Upper}, "\"INTERVAL\""},
+      {{" ", NameCase::AsWritten}, "Interval"},        // a driver that cannot quote
+  };
+  for (const auto& [rules, expected] : cases) EXPECT_EQ(sql::quotedName("Interval", rules), expected);
+  EXPECT_EQ(sql::quotedName("a`b", {"`", NameCase::AsWritten}), "`a``b`");
 }
 
 TEST(SqlTest, FindCriteriaAreOneColumnEqualToOneValue) {
@@ -27,9 +42,9 @@ TEST(SqlTest, FindCriteriaAreOneColumnEqualToOneValue) {
 }
 
 TEST(SqlTest, ScriptsSplitOutsideQuotesAndComments) {
-  EXPECT_EQ(sql::splitScript("-- a; comment\nCREATE TABLE a (x VARCHAR(3) DEFAULT ';'); ;\n"
-                        "INSERT INTO a VALUES ('--;') -- trailing; note\n"),
-            (std::vector<std::string>{"CREATE TABLE a (x VARCHAR(3) DEFAULT ';')", "INSERT INTO a VALUES ('--;')"}));
+  EXPECT_EQ(sql::splitScript("-- a; comment\n/*!40101 SET a = 1 */;\nCREATE TABLE a (x VARCHAR(3) DEFAULT ';'); ;\n"
+                        "INSERT INTO a /* b; */VALUES ('--;') -- trailing; note\n"),
+            (std::vector<std::string>{"CREATE TABLE a (x VARCHAR(3) DEFAULT ';')", "INSERT INTO a \nVALUES ('--;')"}));
 }
 
 }  // namespace

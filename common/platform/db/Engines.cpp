@@ -25,8 +25,8 @@ namespace {
 constexpr SQLULEN kLoginTimeoutSeconds = 10;
 constexpr SQLULEN kQueryTimeoutSeconds = 30;
 
-// MariaDB's driver: its OPTION flag for affected-row counts that count the
-// rows an UPDATE matched, not only those it changed.
+// MariaDB's driver: how its library's file name starts, and its OPTION flag
+// for UPDATE counts that count the rows matched, not only those changed.
 constexpr const char* kMariaDbLibraryPrefix = "libmaodbc";
 constexpr unsigned long kMariaDbFoundRows = 2;
 
@@ -137,17 +137,19 @@ std::string driverLibrary(const OdbcDataSource& source) {
 // MariaDB's driver (used for MySQL servers too) gets what the layer relies
 // on where the data source does not set it: FOUND_ROWS added to its OPTION
 // flags, so that rewriting a row with the values it holds counts as one row
-// written and not as a row changed underneath; and CONN_TIMEOUT, as the
-// driver ignores the login timeout while it waits for the server's greeting.
+// written and not as a row changed underneath; CONN_TIMEOUT and
+// READ_TIMEOUT, as it ignores the login and query timeouts (a statement the
+// server leaves unanswered fails, and the connection with it); and CHARSET,
+// as it would take the locale's character set for the program's UTF-8 text.
 std::string mariaDbSettings(const OdbcDataSource& source) {
+  auto unset = [&](const char* key) { return profileSetting(source.name, key, "odbc.ini").empty(); };
   std::string settings;
-  std::string flags = profileSetting(source.name, "OPTION", "odbc.ini");
-  if (flags.empty()) flags = profileSetting(source.name, "OPTIONS", "odbc.ini");
+  std::string flags = profileSetting(source.name, unset("OPTION") ? "OPTIONS" : "OPTION", "odbc.ini");
   unsigned long options = std::strtoul(flags.c_str(), nullptr, 0);
   if ((options & kMariaDbFoundRows) == 0) settings += ";OPTION=" + std::to_string(options | kMariaDbFoundRows);
-  if (profileSetting(source.name, "CONN_TIMEOUT", "odbc.ini").empty()) {
-    settings += ";CONN_TIMEOUT=" + std::to_string(kLoginTimeoutSeconds);
-  }
+  if (unset("CONN_TIMEOUT")) settings += ";CONN_TIMEOUT=" + std::to_string(kLoginTimeoutSeconds);
+  if (unset("READ_TIMEOUT")) settings += ";READ_TIMEOUT=" + std::to_string(kQueryTimeoutSeconds);
+  if (unset("CHARSET")) settings += ";CHARSET=utf8mb4";
   return settings;
 }
 
