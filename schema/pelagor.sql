@@ -55,8 +55,9 @@ CREATE TABLE DeliveryWindow (
     EndTime     VARCHAR(255),
     "interval"  VARCHAR(10)  DEFAULT '30'
 );
--- A window is found by its node and message type.
-CREATE INDEX IX_DeliveryWindow_SerialNo ON DeliveryWindow (SerialNo, MessageType);
+-- A window is found by its node and message type; a node has one window of
+-- each type, so the export joins each window to its node as one row.
+CREATE UNIQUE INDEX IX_DeliveryWindow_SerialNo ON DeliveryWindow (SerialNo, MessageType);
 
 CREATE TABLE Directory (
     SerialNo  VARCHAR(10) /*M!100202 CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin */ NOT NULL,
