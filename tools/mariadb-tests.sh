@@ -35,7 +35,7 @@ start_server() {
   mariadbd --no-defaults --datadir="$state/data" --socket="$socket" --skip-networking --user="$account" \
     --pid-file="$state/mariadbd.pid" --log-error="$state/mariadbd.log" --skip-log-bin \
     --character-set-server=utf8mb4 --collation-server=utf8mb4_general_ci --innodb-flush-log-at-trx-commit=0 \
-    --innodb-buffer-pool-size=128M &
+    --innodb-buffer-pool-size=128M >>"$state/mariadbd.log" 2>&1 &
   server_pid=$!
   local tries
   for tries in $(seq 600); do
