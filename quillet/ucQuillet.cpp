@@ -15,13 +15,6 @@ using platform::Value;
 // The path text that means "no file specified".
 const std::string kNotSpecified = "0";
 
-constexpr int32_t kOverflow = 6;
-constexpr int32_t kTypeMismatch = 13;
-
-[[noreturn]] void raiseCsvman(CSVMAN_ERRORS code) {
-  throw platform::Error(code, csvmanErrorText(code));
-}
-
 // Lower-cases the UTF-8 letter whose lead byte is at key[i], for the
 // two-byte capitals of Windows-1252 (U+00C0 to U+00DE, U+0152, U+0160,
 // U+0178, U+017D).
@@ -61,7 +54,7 @@ T storedNumber(const Value& stored) {
         if constexpr (std::is_arithmetic_v<std::decay_t<decltype(v)>>) {
           return static_cast<T>(v);
         } else {
-          throw platform::Error(kTypeMismatch, "Type mismatch");
+          platform::raise(platform::err::kTypeMismatch);
         }
       },
       stored);
@@ -144,9 +137,9 @@ bool ucQuillet::lineWasCut() const { return stream_ && stream_->lineWasCut(); }
 // --- Reading the file ---
 
 Fields ucQuillet::OpenCSV(bool firstLineColumnNames, bool /*validateData*/) {
-  if (csvFile_ == kNotSpecified) raiseCsvman(CSVMAN_ERROR_CSVFILENOTSPECIFIED);
+  if (csvFile_ == kNotSpecified) platform::raise(CSVMAN_ERROR_CSVFILENOTSPECIFIED);
   platform::Env* env = platform::env();
-  if (!env->fileExists(csvFile_)) raiseCsvman(CSVMAN_ERROR_CSVFILENOTFOUND);
+  if (!env->fileExists(csvFile_)) platform::raise(CSVMAN_ERROR_CSVFILENOTFOUND);
   stream_ = env->openTextFile(csvFile_, platform::IOMode::ForReading, false,
                               platform::TextEncoding::Cp1252);
   maxCols_ = 0;
@@ -169,7 +162,7 @@ Fields ucQuillet::readHeadings() {
 // the 16-bit range with Error 6; the records added before remain.
 void ucQuillet::buildColumnTable(const Fields& headings) {
   for (size_t i = 0; i < headings.size(); ++i) {
-    if (i >= static_cast<size_t>(INT16_MAX)) throw platform::Error(kOverflow, "Overflow");
+    if (i >= static_cast<size_t>(INT16_MAX)) platform::raise(platform::err::kOverflow);
     bool added =
         columns_.try_emplace(columnKey(headings[i]), static_cast<int16_t>(i + 1)).second;
     if (!added) platform::raise(platform::err::kDuplicateKey);
@@ -205,7 +198,7 @@ platform::TextStream& ucQuillet::openStream() {
 const cColInfo& ucQuillet::columnInfo(const std::string& columnName) const {
   auto found = columns_.find(std::string_view(columnName));
   if (found == columns_.end()) found = columns_.find(columnKey(columnName));
-  if (found == columns_.end()) raiseCsvman(CSVMAN_ERROR_COLUMNNOTFOUND);
+  if (found == columns_.end()) platform::raise(CSVMAN_ERROR_COLUMNNOTFOUND);
   return found->second;
 }
 
@@ -214,7 +207,7 @@ cColInfo& ucQuillet::column(const std::string& columnName) {
 }
 
 cColInfo& ucQuillet::headingColumn(const std::string& columnName) {
-  if (columns_.empty()) raiseCsvman(CSVMAN_ERROR_HEADINGSNOTSPECIFIED);
+  if (columns_.empty()) platform::raise(CSVMAN_ERROR_HEADINGSNOTSPECIFIED);
   return column(columnName);
 }
 
@@ -235,7 +228,7 @@ std::string ucQuillet::getValue(const std::string& column) {
   const std::string& value = fieldAt(info.Index);
   if (!value.empty() && !info.accepts(value)) {
     setLastInvalid(column, value);
-    raiseCsvman(CSVMAN_ERROR_VALIDATIONFAILED);
+    platform::raise(CSVMAN_ERROR_VALIDATIONFAILED);
   }
   setLastInvalid(std::string(), std::string());
   return value;

@@ -9,13 +9,7 @@ namespace tarnwick {
 
 namespace {
 constexpr int16_t kErrorLimit = 10;
-constexpr int32_t kOutOfMemory = 7;
-constexpr int32_t kInternalError = 51;
 }  // namespace
-
-std::string errorLine(const platform::Error& error) {
-  return "Err.Number = " + std::to_string(error.number()) + " Err.Description = " + error.description();
-}
 
 Procedure::Procedure(const std::string& unit, const std::string& name, Tracing tracing)
     : unit_(unit), name_(name), tag_("[" + unit + "]" + name), tracing_(tracing) {}
@@ -45,9 +39,9 @@ void Procedure::step(int line, const std::function<void()>& statement) {
   } catch (const platform::Error& error) {
     handle(error, line);
   } catch (const std::bad_alloc&) {
-    handle(platform::Error(kOutOfMemory, "Out of memory"), line);
+    handle(platform::Error::fromNumber(platform::err::kOutOfMemory), line);
   } catch (const std::exception& other) {
-    handle(platform::Error(kInternalError, other.what()), line);
+    handle(platform::Error(platform::err::kInternalError, other.what()), line);
   }
 }
 

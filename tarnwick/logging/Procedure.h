@@ -91,7 +91,4 @@ class Procedure {
   std::optional<platform::Error> forcedOutBy_;
 };
 
-// The standard error text: "Err.Number = N Err.Description = D".
-std::string errorLine(const platform::Error& error);
-
 }  // namespace tarnwick

@@ -89,11 +89,11 @@ bool isLogOf(const std::string& program, const std::string& name) {
   return true;
 }
 
-std::string errorText(int32_t number, const std::string& description) {
-  return "Err.Number = " + std::to_string(number) + " Err.Description = " + description;
-}
-
 }  // namespace
+
+std::string errorLine(const platform::Error& error) {
+  return "Err.Number = " + std::to_string(error.number()) + " Err.Description = " + error.description();
+}
 
 classLog::classLog() : programName_(platform::programName()) {
   strLogFile_ = makeLogFileName();
@@ -162,7 +162,7 @@ void classLog::logToFile(const std::string& strLineToLog, int32_t nLevel, const 
       return;
     } catch (const platform::Error& e) {
       if (e.number() != platform::err::kInvalidArgument || message->empty()) {
-        reportFailure("logToFile", e.number(), e.description());
+        reportFailure("logToFile", e);
         return;
       }
       std::string encodable;
@@ -176,16 +176,16 @@ void classLog::logToFile(const std::string& strLineToLog, int32_t nLevel, const 
 
 // The first failure also goes to standard error, since the log itself may
 // be where nothing can be written any more.
-void classLog::reportFailure(const std::string& tag, int32_t number, const std::string& description) {
+void classLog::reportFailure(const std::string& tag, const platform::Error& error) {
   RunOutcome::noteFailure();
   if (!toldStandardError_) {
     toldStandardError_ = true;
-    platform::env()->writeStdErr(
-        platform::toConsoleCharset("ERROR: Cannot write to log file " + strLogFile_ + " - " + description + "\r\n"));
+    platform::env()->writeStdErr(platform::toConsoleCharset("ERROR: Cannot write to log file " + strLogFile_ + " - " +
+                                                            error.description() + "\r\n"));
   }
   if (reportingWriteFailure_) return;
   reportingWriteFailure_ = true;
-  log(errorText(number, description), kError, tag);
+  log(errorLine(error), kError, tag);
   reportingWriteFailure_ = false;
 }
 
@@ -203,7 +203,7 @@ void classLog::enterProc(const std::string& strProc) {
     log("Entering " + entryKey(strProc, entry), kInfo, strProc);
     setDepth(nDepth_ + 1);
   } catch (const platform::Error& e) {
-    log(errorText(e.number(), e.description()), kError, "enterProc");
+    log(errorLine(e), kError, "enterProc");
   }
 }
 
@@ -272,7 +272,7 @@ void classLog::closeLog() {
 void classLog::checkSizeOfLogs() {
   auto reportError = [this](const platform::Error& e) {
     RunOutcome::noteFailure();
-    log(errorText(e.number(), e.description()), kError, kSizeTag);
+    log(errorLine(e), kError, kSizeTag);
   };
   int16_t retentionDays = 14;
   platform::DiskSpace space;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/Env.h"
+#include "platform/Error.h"
 #include "platform/KeyedTable.h"
 
 namespace platform::db {
@@ -65,7 +66,7 @@ class classLog {
   const std::string& timeOfDay();
   std::string makeLogFileName();
   void checkSizeOfLogs();
-  void reportFailure(const std::string& tag, int32_t number, const std::string& description);
+  void reportFailure(const std::string& tag, const platform::Error& error);
   void setDepth(int32_t depth);
 
   const std::string programName_;
@@ -81,6 +82,9 @@ class classLog {
   std::chrono::time_point<platform::Clock, std::chrono::seconds> timeOfDaySecond_;
   std::string timeOfDay_;
 };
+
+// The standard error text: "Err.Number = N Err.Description = D".
+std::string errorLine(const platform::Error& error);
 
 // The run's logger, created on first use.
 classLog& Log();

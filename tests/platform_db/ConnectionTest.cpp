@@ -7,7 +7,6 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "platform/db/Errors.h"
 #include "platform/db/Recordset.h"
 
 namespace platform::db {

@@ -9,7 +9,6 @@
 #include <utility>
 
 #include "TestSupport.h"
-#include "platform/db/Errors.h"
 #include "platform/db/Recordset.h"
 #include "platform/db/Sql.h"
 

@@ -1,8 +1,8 @@
 #include "platform/db/Connection.h"
 
-#include "Errors.h"
 #include "Session.h"
 #include "Sql.h"
+#include "platform/Error.h"
 #include "platform/Paths.h"
 #include "platform/ProgramInfo.h"
 
@@ -19,9 +19,9 @@ void Connection::setConnectionString(const std::string& text) { connectionString
 const std::string& Connection::connectionString() const { return connectionString_; }
 
 void Connection::open(const std::string& newDatabaseSchema) {
-  if (isOpen()) throw layerError(Failure::ObjectOpen);
+  if (isOpen()) raise(err::kObjectOpen);
   auto name = sql::dataSourceName(connectionString_);
-  if (!name) throw layerError(Failure::NoDataSourceNamed);
+  if (!name) throw Error::database(DatabaseFailure::NoDataSourceNamed);
   if (auto source = findOdbcDataSource(*name)) {
     session_->openOdbc(*source);
   } else {
@@ -30,7 +30,7 @@ void Connection::open(const std::string& newDatabaseSchema) {
 }
 
 void Connection::openSqliteFile(const std::string& path, const std::string& newDatabaseSchema) {
-  if (isOpen()) throw layerError(Failure::ObjectOpen);
+  if (isOpen()) raise(err::kObjectOpen);
   session_->openSqlite(path, newDatabaseSchema);
 }
 

@@ -11,9 +11,9 @@
 
 #include <cstdlib>
 
-#include "Errors.h"
 #include "Sql.h"
 #include "platform/Env.h"
+#include "platform/Error.h"
 #include "platform/Paths.h"
 
 namespace platform::db {
@@ -53,7 +53,7 @@ class OdbcHandle {
 class OdbcEnvironment : public OdbcHandle {
  public:
   OdbcEnvironment() : OdbcHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
-    if (get() == SQL_NULL_HANDLE) throw layerError(Failure::NoDriverManager);
+    if (get() == SQL_NULL_HANDLE) throw Error::database(DatabaseFailure::NoDriverManager);
     SQLSetEnvAttr(get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
   }
 };
@@ -83,7 +83,7 @@ void requireReadableWhereItExists(const std::string& path) {
     env()->openTextFile(path, IOMode::ForReading, false, TextEncoding::Cp1252)->close();
   } catch (const Error& e) {
     if (e.number() == platform::err::kFileNotFound) return;
-    throw layerError(Failure::UnreadableOdbcFile, path + ": " + e.description());
+    throw Error::database(DatabaseFailure::UnreadableOdbcFile, path + ": " + e.description());
   }
 }
 
@@ -194,7 +194,7 @@ OdbcDriverInfo checkOdbcConnection(const OdbcDataSource& source) {
                                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
   if (!SQL_SUCCEEDED(connected)) {
     std::string message = diagnostics(SQL_HANDLE_DBC, connection.get());
-    throw message.empty() ? layerError(Failure::DataSourceRefused, source.name)
+    throw message.empty() ? Error::database(DatabaseFailure::DataSourceRefused, source.name)
                           : Error(platform::err::kDatabase, message);
   }
   OdbcDriverInfo info{infoText(connection.get(), SQL_DRIVER_NAME) + " " + infoText(connection.get(), SQL_DRIVER_VER),

@@ -2,9 +2,9 @@
 
 #include <optional>
 
-#include "Errors.h"
 #include "Session.h"
 #include "Sql.h"
+#include "platform/Error.h"
 
 namespace platform::db {
 
@@ -51,13 +51,13 @@ struct Recordset::Impl {
   bool isOpen() const { return session != nullptr; }
 
   void requireOpen() const {
-    if (!isOpen()) throw layerError(Failure::ObjectClosed);
+    if (!isOpen()) raise(err::kObjectClosed);
   }
 
   void requireUpdatable() const {
     requireOpen();
     if (lock == LockType::ReadOnly || cursor == CursorType::ForwardOnly || !table) {
-      throw layerError(Failure::NotUpdatable);
+      raise(err::kNotUpdatable);
     }
   }
 
@@ -118,7 +118,7 @@ struct Recordset::Impl {
 
   Row& currentRow() {
     requireOpen();
-    if (!hasCurrent()) throw layerError(Failure::NoCurrentRecord);
+    if (!hasCurrent()) raise(err::kNoCurrentRecord);
     return rows[position];
   }
 
@@ -148,7 +148,7 @@ struct Recordset::Impl {
     }
     if (auto index = columnIndex(name)) return *index < row.stored.size() ? row.stored[*index] : Value();
     if (!read && row.state != RowState::Stored) return Value();
-    throw layerError(Failure::ItemNotFound);
+    raise(err::kItemNotFound);
   }
 
   // The column to write for `name`: as the engine spells it when the
@@ -157,10 +157,10 @@ struct Recordset::Impl {
   NamedValue writableColumn(const std::string& name, const Value& value) const {
     if (read) {
       auto index = columnIndex(name);
-      if (!index) throw layerError(Failure::ItemNotFound);
+      if (!index) raise(err::kItemNotFound);
       return NamedValue{columns[*index], asSpelled(columns[*index]), value};
     }
-    if (!sql::isPlainIdentifier(name)) throw layerError(Failure::ItemNotFound);
+    if (!sql::isPlainIdentifier(name)) raise(err::kItemNotFound);
     return NamedValue{name, sql::quotedName(name, session->nameRules()), value};
   }
 
@@ -207,7 +207,7 @@ struct Recordset::Impl {
     std::string statement = row.state == RowState::Added
                                 ? sql::insertStatement(*table, names)
                                 : updateLocatingByStoredValues(row, names, values);
-    if (session->run(statement, values, true) != 1) throw layerError(Failure::RowChanged);
+    if (session->run(statement, values, true) != 1) throw Error::database(DatabaseFailure::RowChanged);
   }
 
   // The UPDATE of a row read before, located by every value it was read
@@ -296,7 +296,7 @@ void Recordset::moveNext() {
 void Recordset::moveFirst() {
   impl_->requireOpen();
   if (impl_->cursor == CursorType::ForwardOnly) {
-    throw layerError(Failure::BackwardFetch);
+    throw Error::database(DatabaseFailure::BackwardFetch);
   }
   impl_->ensureRead();
   impl_->position = 0;
@@ -305,9 +305,9 @@ void Recordset::moveFirst() {
 void Recordset::find(const std::string& criteria) {
   impl_->requireOpen();
   auto criterion = sql::parseCriterion(criteria);
-  if (!criterion) throw layerError(Failure::BadArguments);
+  if (!criterion) raise(err::kBadArguments);
   impl_->ensureRead();
-  if (!impl_->columnIndex(criterion->column)) throw layerError(Failure::ItemNotFound);
+  if (!impl_->columnIndex(criterion->column)) raise(err::kItemNotFound);
   while (impl_->hasCurrent() &&
          !sql::matchesCriterion(impl_->valueOf(impl_->rows[impl_->position], criterion->column),
                                 criterion->value)) {
@@ -320,7 +320,7 @@ Value Recordset::field(const std::string& name) { return impl_->valueOf(impl_->c
 void Recordset::setField(const std::string& name, const Value& value) {
   impl_->requireUpdatable();
   Row& row = impl_->currentRow();
-  if (row.state == RowState::Inserted) throw layerError(Failure::NotUpdatable);
+  if (row.state == RowState::Inserted) raise(err::kNotUpdatable);
   Impl::setEdit(row, impl_->writableColumn(name, value));
   if (row.state == RowState::Stored) row.state = RowState::Modified;
 }
@@ -334,7 +334,7 @@ int Recordset::fieldCount() {
 std::string Recordset::fieldName(int index) {
   impl_->requireOpen();
   impl_->ensureRead();
-  if (index < 0 || static_cast<size_t>(index) >= impl_->columns.size()) throw layerError(Failure::ItemNotFound);
+  if (index < 0 || static_cast<size_t>(index) >= impl_->columns.size()) raise(err::kItemNotFound);
   return impl_->columns[static_cast<size_t>(index)];
 }
 

@@ -1,7 +1,7 @@
 #include "Session.h"
 
-#include "Errors.h"
 #include "Sql.h"
+#include "platform/Error.h"
 
 namespace platform::db {
 
@@ -95,7 +95,7 @@ void Session::runScript(const std::string& script) {
 }
 
 void Session::requireOpen() const {
-  if (engine_.empty()) throw layerError(Failure::ConnectionUnusable);
+  if (engine_.empty()) raise(err::kConnectionUnusable);
 }
 
 int64_t Session::run(const std::string& sql, const std::vector<Value>& params, bool keepPrepared) {
@@ -144,7 +144,7 @@ void Session::recycle(const std::string& sql, const std::vector<Value>& params,
 // to the busy timeout at its start instead.
 void Session::begin() {
   requireOpen();
-  if (inTransaction_) throw layerError(Failure::TransactionActive);
+  if (inTransaction_) throw Error::database(DatabaseFailure::TransactionActive);
   transactionStep("BEGIN IMMEDIATE", &soci::session::begin);
   inTransaction_ = true;
 }
@@ -175,7 +175,7 @@ void Session::transactionStep(const std::string& sqliteStatement, void (soci::se
 
 void Session::requireTransaction() const {
   requireOpen();
-  if (!inTransaction_) throw layerError(Failure::NoTransaction);
+  if (!inTransaction_) throw Error::database(DatabaseFailure::NoTransaction);
 }
 
 void Session::writeAtomically(const std::function<void()>& write) {

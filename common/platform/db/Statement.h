@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
+#include "platform/Error.h"
 #include "platform/Value.h"
 
 namespace platform::db {
@@ -26,7 +26,7 @@ auto translatingDriverErrors(Work&& work) -> decltype(work()) {
   } catch (const soci::soci_error& e) {
     throw Error(platform::err::kDatabase, driverMessage(e));
   } catch (const std::bad_cast&) {
-    throw layerError(Failure::ValueDoesNotConvert);
+    throw Error::database(DatabaseFailure::ValueDoesNotConvert);
   }
 }
 

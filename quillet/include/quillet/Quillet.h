@@ -9,33 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/Error.h"
 #include "platform/Value.h"
 
 namespace quillet {
 
-// The platform's object-error base (0x80040000) plus 1001 to 1005.
+// The reader's own error numbers (platform/Error.h holds their texts).
 enum CSVMAN_ERRORS : int32_t {
-  CSVMAN_ERROR_CSVFILENOTSPECIFIED = -2147220503,
-  CSVMAN_ERROR_CSVFILENOTFOUND = -2147220502,
-  CSVMAN_ERROR_HEADINGSNOTSPECIFIED = -2147220501,
-  CSVMAN_ERROR_COLUMNNOTFOUND = -2147220500,
-  CSVMAN_ERROR_VALIDATIONFAILED = -2147220499,
+  CSVMAN_ERROR_CSVFILENOTSPECIFIED = platform::err::kCsvFileNotSpecified,
+  CSVMAN_ERROR_CSVFILENOTFOUND = platform::err::kCsvFileNotFound,
+  CSVMAN_ERROR_HEADINGSNOTSPECIFIED = platform::err::kHeadingsNotSpecified,
+  CSVMAN_ERROR_COLUMNNOTFOUND = platform::err::kColumnNotFound,
+  CSVMAN_ERROR_VALIDATIONFAILED = platform::err::kValidationFailed,
 };
-
-// Description text of one of the codes above ("" for any other number).
-// Defined here so that hosts, which load the library at run time, share it.
-inline const char* csvmanErrorText(CSVMAN_ERRORS code) {
-  switch (code) {
-    case CSVMAN_ERROR_CSVFILENOTSPECIFIED:
-      return "CSV File not specified.  Set the CSVFile property before calling OpenCSV";
-    case CSVMAN_ERROR_CSVFILENOTFOUND: return "CSV File not found.";
-    case CSVMAN_ERROR_HEADINGSNOTSPECIFIED:
-      return "Column Headings Not Specified, can not call getValue.";
-    case CSVMAN_ERROR_COLUMNNOTFOUND: return "Column Not Found.";
-    case CSVMAN_ERROR_VALIDATIONFAILED: return "Value failed data validation";
-  }
-  return "";
-}
 
 // An ordered collection of texts; element 0 is field 1 of the line.
 using Fields = std::vector<std::string>;
