@@ -1,11 +1,9 @@
 #include "ComponentLoader.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cctype>
-#include <unordered_map>
 
+#include "Env.h"
 #include "Error.h"
 #include "Paths.h"
 #include "ProgramInfo.h"
@@ -24,17 +22,6 @@ std::string libraryFileName(const std::string& library) {
   return "lib" + lower + ".so";
 }
 
-// Opens the library once per path; it stays loaded while the process lives,
-// since the objects it created may be in use until the end.
-void* openLibrary(const std::string& path) {
-  static std::unordered_map<std::string, void*> opened;
-  if (auto it = opened.find(path); it != opened.end()) return it->second;
-  void* handle = dlopen(path.c_str(), RTLD_NOW);
-  if (handle == nullptr) raise(err::kCannotCreateObject);
-  opened.emplace(path, handle);
-  return handle;
-}
-
 }  // namespace
 
 std::string componentLibraryFile(const std::string& progId) {
@@ -44,8 +31,8 @@ std::string componentLibraryFile(const std::string& progId) {
 void* createComponent(const std::string& progId) {
   const size_t dot = progId.find('.');
   if (dot == std::string::npos) raise(err::kCannotCreateObject);
-  void* library = openLibrary(componentLibraryFile(progId));
-  auto factory = reinterpret_cast<Factory>(dlsym(library, ("create" + progId.substr(dot + 1)).c_str()));
+  auto factory = reinterpret_cast<Factory>(
+      env()->libraryFunction(componentLibraryFile(progId), "create" + progId.substr(dot + 1)));
   void* instance = factory != nullptr ? factory() : nullptr;
   if (instance == nullptr) raise(err::kCannotCreateObject);
   return instance;

@@ -1,12 +1,15 @@
 #include "Env.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -335,6 +338,28 @@ class PosixEnv final : public Env {
 
   TimePoint now() override { return Clock::now(); }
 
+  std::tm localCalendar(std::time_t t) override {
+    std::tm calendar{};
+    ::localtime_r(&t, &calendar);
+    return calendar;
+  }
+
+  std::time_t fromLocalCalendar(std::tm calendar) override { return std::mktime(&calendar); }
+
+  std::string currentFolder() override {
+    std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    if (!cwd) raise(err::kPathNotFound);
+    return cwd.get();
+  }
+
+  std::string consoleCharset() override { return ::nl_langinfo(CODESET); }
+
+  // Never closed: dlopen hands out the same library again on the next call.
+  void* libraryFunction(const std::string& path, const std::string& name) override {
+    void* library = ::dlopen(path.c_str(), RTLD_NOW);
+    return library != nullptr ? ::dlsym(library, name.c_str()) : nullptr;
+  }
+
   void debugOutput(const std::string& text) override {
     if (std::getenv("TARNWICK_DEBUG_OUTPUT") != nullptr) writeStdErr(text + "\n");
   }
@@ -360,6 +385,7 @@ class PosixEnv final : public Env {
     caught.sa_handler = noteInterrupt;  // no SA_RESTART: a wait for Enter ends
     sigemptyset(&caught.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &caught, nullptr);
+    std::setlocale(LC_ALL, "");
   }
 
   int interruptSignal() override { return caughtInterrupt; }

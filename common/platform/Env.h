@@ -1,7 +1,8 @@
 // Env: the one narrow interface through which the program and the reader reach
-// the operating system (files, folders, clock, disks, standard streams and the
-// debugger output). Env::Default() is the real Linux one; tests install their
-// own (or wrap the default) with setEnv() to produce faults and fixed clocks.
+// the operating system (files, folders, clock, time zone, disks, locale,
+// standard streams, shared libraries and the debugger output). Env::Default()
+// is the real Linux one; tests install their own (or wrap the default) with
+// setEnv() to produce faults and fixed clocks.
 //
 // Calls to the system that do not go through Env, on purpose:
 // - platform/db, the record-set layer, is the database half of this seam. It
@@ -11,11 +12,18 @@
 //   variables and home folder that tell where unixODBC's configuration files
 //   are (which it opens through Env to check them). A fake Env cannot stand
 //   in for a database engine; tests use a scratch SQLite file instead.
+// - Text.cpp converts console text with glibc's iconv, given the character
+//   set that consoleCharset() names: a conversion of bytes in memory (glibc
+//   may load its tables the first time), nothing a fake Env could answer.
+// - The Linux Env itself (Env.cpp, OutputFiles.cpp and PosixFile.h, which
+//   only they include) makes the system calls behind the methods below,
+//   the signal handlers of prepareProcess() among them.
 #pragma once
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -171,6 +179,24 @@ class Env {
 
   virtual TimePoint now() = 0;
 
+  // A time as a date and time of the system's time zone, and back; the way
+  // back accepts fields out of their range (the 0th of a month is the last
+  // day of the one before) and finds whether summer time applies.
+  virtual std::tm localCalendar(std::time_t t) = 0;
+  virtual std::time_t fromLocalCalendar(std::tm calendar) = 0;
+
+  // The current directory. Fails with Error 76 when it no longer exists.
+  virtual std::string currentFolder() = 0;
+
+  // The character set of the console as the user's locale names it
+  // ("UTF-8", "ISO-8859-15", "ANSI_X3.4-1968" in the C locale).
+  virtual std::string consoleCharset() = 0;
+
+  // The function `name` of the shared library at `path`, which stays loaded
+  // for the rest of the process (what it made may be in use until the end);
+  // nullptr when the library cannot be loaded or has no such function.
+  virtual void* libraryFunction(const std::string& path, const std::string& name) = 0;
+
   // The debugger output: one line per call, to standard error when the
   // environment variable TARNWICK_DEBUG_OUTPUT is set, otherwise nowhere.
   virtual void debugOutput(const std::string& text) = 0;
@@ -189,7 +215,8 @@ class Env {
   // Once, at process start: closed descriptors 0, 1 and 2 are opened on
   // /dev/null, so no file opened later takes their place; SIGPIPE is ignored,
   // so writes to a console that went away fail silently; SIGINT, SIGTERM and
-  // SIGHUP no longer end the process but are kept for interruptSignal().
+  // SIGHUP no longer end the process but are kept for interruptSignal(); and
+  // the user's locale is taken, which names the console's character set.
   virtual void prepareProcess() = 0;
 
   // The first of SIGINT, SIGTERM and SIGHUP caught so far, 0 before any.
@@ -227,6 +254,13 @@ class EnvWrapper : public Env {
   void deleteFile(const std::string& path) override { target_->deleteFile(path); }
   DiskSpace diskSpace(const std::string& path) override { return target_->diskSpace(path); }
   TimePoint now() override { return target_->now(); }
+  std::tm localCalendar(std::time_t t) override { return target_->localCalendar(t); }
+  std::time_t fromLocalCalendar(std::tm calendar) override { return target_->fromLocalCalendar(calendar); }
+  std::string currentFolder() override { return target_->currentFolder(); }
+  std::string consoleCharset() override { return target_->consoleCharset(); }
+  void* libraryFunction(const std::string& path, const std::string& name) override {
+    return target_->libraryFunction(path, name);
+  }
   void debugOutput(const std::string& text) override { target_->debugOutput(text); }
   void writeStdOut(const std::string& bytes) override { target_->writeStdOut(bytes); }
   void writeStdErr(const std::string& bytes) override { target_->writeStdErr(bytes); }

@@ -18,7 +18,7 @@ SplitTime split(TimePoint t) {
   const auto whole = std::chrono::floor<seconds>(t);
   const std::time_t secs = static_cast<std::time_t>(whole.time_since_epoch().count());
   SplitTime out{};
-  localtime_r(&secs, &out.local);
+  out.local = env()->localCalendar(secs);
   out.fraction = t - whole;
   return out;
 }
@@ -37,7 +37,7 @@ TimePoint subtractDays(TimePoint t, int days) {
   SplitTime s = split(t);
   s.local.tm_mday -= days;
   s.local.tm_isdst = -1;  // the earlier date may lie on the other side of a clock change
-  return Clock::from_time_t(std::mktime(&s.local)) + s.fraction;
+  return Clock::from_time_t(env()->fromLocalCalendar(s.local)) + s.fraction;
 }
 
 std::string formatGeneralDateTime(TimePoint t) {

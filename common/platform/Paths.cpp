@@ -1,12 +1,8 @@
 #include "Paths.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
-#include <memory>
 #include <vector>
 
-#include "Error.h"
+#include "Env.h"
 
 namespace platform {
 
@@ -16,12 +12,6 @@ namespace {
 std::string_view withoutTrailingSlashes(std::string_view path) {
   const size_t last = path.find_last_not_of('/');
   return last == std::string_view::npos ? std::string_view() : path.substr(0, last + 1);
-}
-
-std::string currentDirectory() {
-  std::unique_ptr<char, decltype(&std::free)> cwd(getcwd(nullptr, 0), &std::free);
-  if (!cwd) raise(err::kPathNotFound);
-  return cwd.get();
 }
 
 // Splits an absolute path into its names, dropping "." and applying "..".
@@ -69,7 +59,7 @@ std::string baseName(const std::string& path) {
 }
 
 std::string absolutePathName(const std::string& path) {
-  const std::string full = !path.empty() && path.front() == '/' ? path : currentDirectory() + "/" + path;
+  const std::string full = !path.empty() && path.front() == '/' ? path : env()->currentFolder() + "/" + path;
   std::string out;
   for (std::string_view name : resolvedNames(full)) {
     out += '/';

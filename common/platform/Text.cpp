@@ -1,13 +1,13 @@
 #include "Text.h"
 
 #include <iconv.h>
-#include <langinfo.h>
 #include <strings.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 
+#include "Env.h"
 #include "Error.h"
 
 namespace platform {
@@ -104,7 +104,7 @@ class ConsoleConverter {
   ~ConsoleConverter() { closeDescriptor(); }
 
   // Converts well-formed UTF-8; unconvertible characters become "?".
-  std::string convert(std::string_view utf8, const char* codeset) {
+  std::string convert(std::string_view utf8, const std::string& codeset) {
     if (!openFor(codeset)) return asciiOnly(utf8);
     iconv(descriptor_, nullptr, nullptr, nullptr, nullptr);
     std::string out;
@@ -128,10 +128,10 @@ class ConsoleConverter {
   }
 
  private:
-  bool openFor(const char* codeset) {
+  bool openFor(const std::string& codeset) {
     if (descriptor_ != invalid() && codeset_ == codeset) return true;
     closeDescriptor();
-    descriptor_ = iconv_open(codeset, "UTF-8");
+    descriptor_ = iconv_open(codeset.c_str(), "UTF-8");
     codeset_ = codeset;
     return descriptor_ != invalid();
   }
@@ -157,8 +157,8 @@ class ConsoleConverter {
   std::string codeset_;
 };
 
-bool isUtf8Codeset(const char* codeset) {
-  return strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "UTF8") == 0;
+bool isUtf8Codeset(const std::string& codeset) {
+  return strcasecmp(codeset.c_str(), "UTF-8") == 0 || strcasecmp(codeset.c_str(), "UTF8") == 0;
 }
 
 }  // namespace
@@ -214,7 +214,7 @@ size_t utf8Length(std::string_view utf8) {
 }
 
 std::string toConsoleCharset(std::string_view utf8) {
-  const char* codeset = nl_langinfo(CODESET);
+  const std::string codeset = env()->consoleCharset();
   std::string text = sanitizeUtf8(utf8);
   if (isUtf8Codeset(codeset)) return text;
   static ConsoleConverter converter;

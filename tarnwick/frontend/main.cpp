@@ -1,6 +1,6 @@
-// Process entry: the standard streams and signals made safe before anything
-// is opened, then the shell's words become the argument text of the run.
-#include <clocale>
+// Process entry: the standard streams and signals made safe and the user's
+// locale taken before anything is opened, then the shell's words become the
+// argument text of the run.
 #include <string>
 #include <vector>
 
@@ -10,7 +10,6 @@
 
 int main(int argc, char** argv) {
   platform::env()->prepareProcess();
-  std::setlocale(LC_ALL, "");
   std::vector<std::string> words(argv + 1, argv + argc);
   return tarnwick::main(tarnwick::buildArgumentText(words));
 }
