@@ -5,21 +5,7 @@
 
 namespace tarnwick {
 
-void StdOutput::writeStdOut(const std::string& text) {
-  std::string bytes = platform::toConsoleCharset(text);
-  if (holds_ > 0) {
-    held_ += bytes;
-  } else {
-    platform::env()->writeStdOut(bytes);
-  }
-}
-
-void StdOutput::release() {
-  if (holds_ > 0) --holds_;
-  if (holds_ > 0 || held_.empty()) return;
-  platform::env()->writeStdOut(held_);
-  held_.clear();
-}
+void StdOutput::writeStdOut(const std::string& text) { platform::env()->writeStdOut(platform::toConsoleCharset(text)); }
 
 // After the last CR LF the column is what follows it; without one, the
 // column grows by the text's length in characters.
@@ -37,12 +23,5 @@ void StdOutput::Column(int32_t n) {
   if (n > column_) writeStdOut(std::string(static_cast<size_t>(n - column_), ' '));
   column_ = n;
 }
-
-StdOutput& Console() {
-  static StdOutput console;
-  return console;
-}
-
-void printLine(const std::string& text) { Console().WriteText(text + "\r\n"); }
 
 }  // namespace tarnwick

@@ -2,7 +2,6 @@
 
 #include <memory>
 
-#include "nodes/ProgramObjects.h"
 #include "platform/ComponentLoader.h"
 #include "quillet/MemoryPropertyStore.h"
 
@@ -21,14 +20,14 @@ quillet::MemoryPropertyStore& formData() {
 }
 }  // namespace
 
-void Load() {
+void Load(ProgramObjects& objects) {
   auto* control = static_cast<quillet::IucQuillet*>(platform::createComponent(kReaderComponent));
   std::unique_ptr<quillet::IucQuillet> owned(control);
   owned->attachHost(&formData(), false);
   owned->UserControl_ReadProperties(formData());
-  setReader(std::move(owned));
+  objects.readerControl = std::move(owned);
 }
 
-void Unload() { setReader(nullptr); }
+void Unload(ProgramObjects& objects) { objects.readerControl.reset(); }
 
 }  // namespace tarnwick::frmUsage

@@ -8,10 +8,8 @@
 #include "logging/RunOutcome.h"
 #include "logging/classLog.h"
 #include "nodes/NodeSchema.h"
-#include "nodes/ProgramObjects.h"
 #include "nodes/mdlProcess.h"
 #include "platform/ComponentLoader.h"
-#include "platform/db/Connection.h"
 #include "platform/Env.h"
 #include "platform/Paths.h"
 #include "platform/ProgramInfo.h"
@@ -84,15 +82,15 @@ std::string protectedOutput(const std::string& output, const std::string& input)
 }
 
 // Why the run stops before its job: on the console and in the log.
-void refuse(const Procedure& p, const std::string& text) {
-  printLine(text);
+void refuse(const Procedure& p, IPrintTarget& console, const std::string& text) {
+  printLine(console, text);
   Log().log(text, kError, p.tag());
 }
 
 // Stops the run when it must not write `output`.
-bool outputRefused(const Procedure& p, const std::string& output, const std::string& input) {
+bool outputRefused(const Procedure& p, IPrintTarget& console, const std::string& output, const std::string& input) {
   std::string what = protectedOutput(output, input);
-  if (!what.empty()) refuse(p, "ERROR: Cannot write " + output + ": it is " + what + ".");
+  if (!what.empty()) refuse(p, console, "ERROR: Cannot write " + output + ": it is " + what + ".");
   return !what.empty();
 }
 
@@ -103,56 +101,60 @@ std::string inProgramFolder(const std::string& path) {
 
 }  // namespace
 
-void openConnection() {
-  connection().setConnectionString(std::string("Data Source=") + kDataSource);
-  connection().open(nodeSchema());
+void openConnection(platform::db::Connection& connection) {
+  connection.setConnectionString(std::string("Data Source=") + kDataSource);
+  connection.open(nodeSchema());
 }
 
 int main(const std::string& argumentText) {
   if (!startLog()) return RunOutcome::kNoJobRan;
+  StdOutput console;
+  ProgramObjects objects(console);
   Procedure p("mdlMain", "main");
   Options options;
   bool connected = false;
   int32_t mode = kNothingToDo;
+  bool jobRan = false;
+  bool linesFailed = false;
   // Forced out by the error limit, the run ends at once as well: the status
   // tells what was done by then.
   p.run([&] {
-    p.step(5, [] { printLine(bannerLine()); });
-    p.step(6, [] { printLine(std::string(60, '-')); });
+    p.step(5, [&] { printLine(console, bannerLine()); });
+    p.step(6, [&] { printLine(console, std::string(60, '-')); });
     p.step(7, [&] { options = parseCommandLine(argumentText); });
     p.step(8, [&] { Log().log("Command Line Options:", kInfo, p.tag()); });
     p.step(9, [&] { Log().dumpDictionary(options, p.tag()); });
-    p.step(10, [] { frmUsage::Load(); });
+    p.step(10, [&] { frmUsage::Load(objects); });
     p.step(11, [&] {
       try {
-        openConnection();
+        openConnection(objects.connection);
         connected = true;
-        Log().log("Data source: " + connection().dataSourceDescription(), kInfo, p.tag());
+        Log().log("Data source: " + objects.connection.dataSourceDescription(), kInfo, p.tag());
       } catch (const platform::Error& e) {
         p.logFailure({e, 11});
-        printLine(std::string("ERROR: Cannot open data source ") + kDataSource + ".");
-        printLine("       " + e.description());
+        printLine(console, std::string("ERROR: Cannot open data source ") + kDataSource + ".");
+        printLine(console, "       " + e.description());
       }
     });
-    if (connected) p.step(12, [&] { mode = checkCommandLine(options); });
+    if (connected) p.step(12, [&] { mode = checkCommandLine(options, console); });
     if (mode == kExport) {
       p.step(15, [&] {
-        RunOutcome::noteJobStarted();
-        exportData(options.item("e"));
+        jobRan = true;
+        exportData(objects, options.item("e"));
       });
     } else if (mode == kImport) {
       p.step(17, [&] {
-        RunOutcome::noteJobStarted();
-        importData(options.item("i"), options.item("o"));
+        jobRan = true;
+        linesFailed = !importData(objects, options.item("i"), options.item("o"));
       });
     }
-    p.step(19, [] { frmUsage::Unload(); });
+    p.step(19, [&] { frmUsage::Unload(objects); });
     p.traceExit(20);
   });
-  return RunOutcome::exitStatus();
+  return RunOutcome::exitStatus(jobRan, linesFailed || Log().loggedError());
 }
 
-int32_t checkCommandLine(Options& options) {
+int32_t checkCommandLine(Options& options, IPrintTarget& console) {
   Procedure p("mdlMain", "checkCommandLine");
   int32_t mode = kNothingToDo;
   p.run([&] {
@@ -160,7 +162,7 @@ int32_t checkCommandLine(Options& options) {
     p.step(5, [&] { invalid = options.exists("e") == options.exists("i"); });
     p.step(6, [&] {
       if (!invalid) return;
-      showUsage();
+      showUsage(console);
       p.leave();
     });
     if (options.exists("e")) {
@@ -169,37 +171,37 @@ int32_t checkCommandLine(Options& options) {
         std::string& path = options.item("e");
         path = path.empty() ? platform::joinPath(platform::programFolder(), "NodeExport.csv") : inProgramFolder(path);
       });
-      p.step(18, [&] { printLine("Export node data to: " + options.item("e")); });
+      p.step(18, [&] { printLine(console, "Export node data to: " + options.item("e")); });
       p.step(19, [&] { Log().log("Export node data to: " + options.item("e"), kInfo, p.tag()); });
       p.step(20, [&] {
-        if (outputRefused(p, options.item("e"), "")) mode = kNothingToDo;
+        if (outputRefused(p, console, options.item("e"), "")) mode = kNothingToDo;
       });
     } else if (options.exists("i")) {
       bool found = false;
       p.step(24, [&] { options.item("i") = inProgramFolder(options.item("i")); });
       p.step(26, [&] { found = platform::env()->fileExists(options.item("i")); });
       if (found) {
-        p.step(27, [&] { printLine("Using Input File: " + options.item("i")); });
+        p.step(27, [&] { printLine(console, "Using Input File: " + options.item("i")); });
         p.step(28, [&] { mode = kImport; });
         p.step(36, [&] {
           if (!options.exists("o")) options.add("o", platform::baseName(options.item("i")) + ".out.csv");
         });
-        p.step(38, [&] { printLine("Output file: " + options.item("o")); });
+        p.step(38, [&] { printLine(console, "Output file: " + options.item("o")); });
         p.step(39, [&] {
           Log().log("Using input file: " + options.item("i") + " Writing results to: " + options.item("o"), kInfo,
                     p.tag());
         });
         p.step(40, [&] {
-          if (outputRefused(p, options.item("o"), options.item("i"))) mode = kNothingToDo;
+          if (outputRefused(p, console, options.item("o"), options.item("i"))) mode = kNothingToDo;
         });
       } else {
         p.step(30, [&] {
           const std::string& input = options.item("i");
           std::string kind = specialKind(platform::env()->identifyFile(input).kind);
-          kind.empty() ? printLine("Input File Not Found: " + input)
-                       : refuse(p, "ERROR: Cannot read " + input + ": it is " + kind + ".");
+          kind.empty() ? printLine(console, "Input File Not Found: " + input)
+                       : refuse(p, console, "ERROR: Cannot read " + input + ": it is " + kind + ".");
         });
-        p.step(31, [] { printLine("Exiting."); });
+        p.step(31, [&] { printLine(console, "Exiting."); });
       }
     }
     p.traceExit(41);
@@ -207,7 +209,7 @@ int32_t checkCommandLine(Options& options) {
   return mode;
 }
 
-void showUsage() {
+void showUsage(IPrintTarget& console) {
   const std::string name = platform::programName();
   const std::string lines[] = {
       "Usage: ",
@@ -261,7 +263,7 @@ void showUsage() {
       "  NOTE: All columns are required to be present in the input file.",
       "                                ",
   };
-  for (const auto& line : lines) printLine(line);
+  for (const auto& line : lines) printLine(console, line);
 }
 
 }  // namespace tarnwick

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "CommandLine.h"
+#include "logging/PrintTarget.h"
+#include "platform/db/Connection.h"
 
 namespace tarnwick {
 
@@ -14,15 +16,15 @@ enum RunMode : int32_t { kNothingToDo = 0, kExport = 1, kImport = 2 };
 // The whole run for the given argument text; returns the exit status.
 int main(const std::string& argumentText);
 
-// Opens the program-wide connection to the data source "Pelagor".
-void openConnection();
+// Opens the run's connection to the data source "Pelagor".
+void openConnection(platform::db::Connection& connection);
 
 // Decides export or import, completes the paths in `options` and tells the
-// user what will be read and written. Shows the usage screen when the
-// options ask for neither job or for both.
-int32_t checkCommandLine(Options& options);
+// user on `console` what will be read and written. Shows the usage screen
+// when the options ask for neither job or for both.
+int32_t checkCommandLine(Options& options, IPrintTarget& console);
 
-// The usage screen, on the console.
-void showUsage();
+// The usage screen.
+void showUsage(IPrintTarget& console);
 
 }  // namespace tarnwick

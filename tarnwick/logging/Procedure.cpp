@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "RunOutcome.h"
 #include "classLog.h"
 
 namespace tarnwick {
@@ -52,14 +51,12 @@ void Procedure::traceExit(int line) {
 void Procedure::leave() { throw Leave{this}; }
 
 void Procedure::logFailure(const Failure& failure) const {
-  RunOutcome::noteFailure();
   Log().log(errorLine(failure.error) + " Line: " + std::to_string(failure.line), kError, tag_);
 }
 
 void Procedure::handle(const platform::Error& error, int line) {
   ++errorCount_;
   if (errorCount_ > kErrorLimit) {
-    RunOutcome::noteFailure();
     Log().log(errorLine(error), kError, tag_);
     Log().log("Error count exceeded, forcing exit from [" + unit_ + "]" + name_, kError, tag_);
     forcedOutBy_ = error;

@@ -53,6 +53,18 @@ class Procedure {
   // Runs statement number `line` under the error pattern.
   void step(int line, const std::function<void()>& statement);
 
+  // Statement number `line` that reads a value into `target`. The target
+  // takes `fallback` first, so a read that fails (logged and skipped like
+  // any statement) leaves that answer and not the one an earlier pass read:
+  // a failed end-of-data test must not keep a loop going.
+  template <class T, class Read>
+  void readWithDefault(int line, T& target, const T& fallback, Read&& read) {
+    step(line, [&] {
+      target = fallback;
+      target = read();
+    });
+  }
+
   // Statement number `line` that reports the normal exit.
   void traceExit(int line);
 

@@ -4,21 +4,10 @@
 
 namespace tarnwick {
 
-bool RunOutcome::failed_ = false;
-bool RunOutcome::jobStarted_ = false;
-
-void RunOutcome::noteFailure() { failed_ = true; }
-void RunOutcome::noteJobStarted() { jobStarted_ = true; }
-
-int RunOutcome::exitStatus() {
+int RunOutcome::exitStatus(bool jobRan, bool somethingFailed) {
   if (int signal = platform::env()->interruptSignal()) return kInterruptedBase + signal;
-  if (!jobStarted_) return kNoJobRan;
-  return failed_ ? kSomethingFailed : kSuccess;
-}
-
-void RunOutcome::reset() {
-  failed_ = false;
-  jobStarted_ = false;
+  if (!jobRan) return kNoJobRan;
+  return somethingFailed ? kSomethingFailed : kSuccess;
 }
 
 }  // namespace tarnwick

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "RunOutcome.h"
 #include "platform/Error.h"
 #include "platform/Locale.h"
 #include "platform/Paths.h"
@@ -113,6 +112,7 @@ std::string classLog::makeLogFileName() {
 }
 
 void classLog::log(const std::string& strLineToLog, int32_t nLevel, const std::string& strProc) {
+  if (nLevel == kError) loggedError_ = true;
   platform::env()->debugOutput(programName_ + ":(" + strProc + ") " + strLineToLog);
   bool written = nLevel == kVerInfo ? nVerbosity_ == 2 : nLevel == kInfo ? nVerbosity_ >= 2 : true;
   if (written) logToFile(strLineToLog, nLevel, strProc);
@@ -177,7 +177,6 @@ void classLog::logToFile(const std::string& strLineToLog, int32_t nLevel, const 
 // The first failure also goes to standard error, since the log itself may
 // be where nothing can be written any more.
 void classLog::reportFailure(const std::string& tag, const platform::Error& error) {
-  RunOutcome::noteFailure();
   if (!toldStandardError_) {
     toldStandardError_ = true;
     platform::env()->writeStdErr(platform::toConsoleCharset("ERROR: Cannot write to log file " + strLogFile_ + " - " +
@@ -270,10 +269,7 @@ void classLog::closeLog() {
 // 14. Only this program's own logs are pruned, never a link or any other file
 // that happens to be there. Each failing step is logged and the next one runs.
 void classLog::checkSizeOfLogs() {
-  auto reportError = [this](const platform::Error& e) {
-    RunOutcome::noteFailure();
-    log(errorLine(e), kError, kSizeTag);
-  };
+  auto reportError = [this](const platform::Error& e) { log(errorLine(e), kError, kSizeTag); };
   int16_t retentionDays = 14;
   platform::DiskSpace space;
   try {

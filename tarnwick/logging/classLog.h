@@ -58,6 +58,10 @@ class classLog {
 
   int32_t depth() const { return nDepth_; }
 
+  // True once a message of level 2 (ERROR) was sent: a run-time failure
+  // was reported, and the run's exit status says so.
+  bool loggedError() const { return loggedError_; }
+
  private:
   void logToFile(const std::string& strLineToLog, int32_t nLevel, const std::string& strProc);
   void writeLogLine(const std::string& line);
@@ -79,6 +83,7 @@ class classLog {
   platform::KeyedTable<float> dictProcStart_;
   bool reportingWriteFailure_ = false;
   bool toldStandardError_ = false;
+  bool loggedError_ = false;
   std::chrono::time_point<platform::Clock, std::chrono::seconds> timeOfDaySecond_;
   std::string timeOfDay_;
 };

@@ -1,8 +1,6 @@
 #include "NodeTables.h"
 
-#include "ProgramObjects.h"
-
-namespace tarnwick::NodeTables {
+namespace tarnwick {
 
 using platform::db::CursorType;
 using platform::db::LockType;
@@ -17,16 +15,18 @@ struct JoinedWindows {
   std::string columns, joins;
 };
 
-JoinedWindows joinedWindows() {
+JoinedWindows joinedWindows(const platform::db::Connection& connection) {
   const struct {
-    MessageType type;
+    NodeTables::MessageType type;
     const char* prefix;
-  } windows[] = {{kNormal, "Normal"}, {kUrgent, "Urgent"}, {kAdministration, "Administration"}};
+  } windows[] = {{NodeTables::kNormal, "Normal"},
+                 {NodeTables::kUrgent, "Urgent"},
+                 {NodeTables::kAdministration, "Administration"}};
   JoinedWindows joined;
   for (const auto& window : windows) {
     std::string alias = "w" + std::to_string(window.type);
     for (const char* column : {"BeginTime", "EndTime", "Interval"}) {
-      joined.columns += ", " + alias + "." + connection().quotedName(column) + " AS " + window.prefix + column;
+      joined.columns += ", " + alias + "." + connection.quotedName(column) + " AS " + window.prefix + column;
     }
     joined.joins += " LEFT JOIN DeliveryWindow " + alias + " ON " + alias + ".SerialNo = Node.SerialNo AND " + alias +
                     ".MessageType = " + std::to_string(window.type);
@@ -36,32 +36,32 @@ JoinedWindows joinedWindows() {
 
 }  // namespace
 
-void openNode(Recordset& rs, const std::string& serial, LockType lock) {
+void NodeTables::openNode(Recordset& rs, const std::string& serial, LockType lock) const {
   rs.open(std::string("SELECT * FROM Node") + kSerialIs, connection(), CursorType::Static, lock, {serial});
 }
 
-void openNodeToDelete(Recordset& rs, const std::string& serial) {
+void NodeTables::openNodeToDelete(Recordset& rs, const std::string& serial) const {
   rs.open(std::string("Select * FROM Node") + kSerialIs, connection(), CursorType::Static, LockType::ReadOnly,
           {serial});
 }
 
-void openForAdding(Recordset& rs, const std::string& table, LockType lock) {
+void NodeTables::openForAdding(Recordset& rs, const std::string& table, LockType lock) const {
   rs.open("SELECT * FROM " + table, connection(), CursorType::Static, lock);
 }
 
-void openBySerial(Recordset& rs, const std::string& table, const std::string& serial, LockType lock) {
+void NodeTables::openBySerial(Recordset& rs, const std::string& table, const std::string& serial, LockType lock) const {
   rs.open("SELECT * FROM " + table + kSerialIs, connection(), CursorType::Static, lock, {serial});
 }
 
-void deleteNodeRows(Recordset& rs, const std::string& serial) {
+void NodeTables::deleteNodeRows(Recordset& rs, const std::string& serial) const {
   for (const char* table : {"DeliveryWindow", "OctelNode", "VPIMNode", "Directory", "Node"}) {
     rs.open(std::string("DELETE * FROM ") + table + kSerialIs, connection(), CursorType::Static,
             LockType::BatchOptimistic, {serial});
   }
 }
 
-void openOctelNodes(Recordset& rs) {
-  JoinedWindows windows = joinedWindows();
+void NodeTables::openOctelNodes(Recordset& rs) const {
+  JoinedWindows windows = joinedWindows(connection());
   rs.open("SELECT Node.ServerType, Node.SerialNo, Node.Name, OctelNode.PhoneNo, OctelNode.Ext, "
           "OctelNode.DialingSequence" + windows.columns +
               " FROM Node INNER JOIN OctelNode ON Node.SerialNo = OctelNode.SerialNo" + windows.joins +
@@ -69,7 +69,7 @@ void openOctelNodes(Recordset& rs) {
           connection(), CursorType::ForwardOnly, LockType::ReadOnly);
 }
 
-void openVeltroNodes(Recordset& rs) {
+void NodeTables::openVeltroNodes(Recordset& rs) const {
   rs.open(
       "SELECT Node.ServerType, Node.SerialNo, Node.Name, VPIMNode.DomainName, VPIMNode.ProxyDomain, "
       "Node.DefaultCodec FROM Node INNER JOIN VPIMNode ON Node.SerialNo = VPIMNode.SerialNo "
@@ -77,4 +77,4 @@ void openVeltroNodes(Recordset& rs) {
       connection(), CursorType::ForwardOnly, LockType::ReadOnly);
 }
 
-}  // namespace tarnwick::NodeTables
+}  // namespace tarnwick

@@ -1,19 +1,28 @@
-// The program-wide objects that the node procedures share: the database
-// connection (created on first use, opened once by the entry sequence) and
-// the reader control hosted by the hidden form.
+// ProgramObjects: what the import, the export and the node operations work
+// with. The entry sequence builds one and hands it down: the console, the
+// database connection, the reader control that the hidden form hosts and the
+// run's one output file.
 #pragma once
 
 #include <memory>
 
+#include "logging/PrintTarget.h"
+#include "platform/Env.h"
 #include "platform/db/Connection.h"
 #include "quillet/Quillet.h"
 
 namespace tarnwick {
 
-platform::db::Connection& connection();
+struct ProgramObjects {
+  explicit ProgramObjects(IPrintTarget& printTarget) : console(printTarget) {}
 
-// The reader control; fails with Error 91 while no reader is loaded.
-quillet::IucQuillet& reader();
-void setReader(std::unique_ptr<quillet::IucQuillet> control);
+  // The reader control; fails with Error 91 while none is loaded.
+  quillet::IucQuillet& reader() const;
+
+  IPrintTarget& console;
+  platform::db::Connection connection;
+  std::unique_ptr<quillet::IucQuillet> readerControl;  // from loading the form to unloading it
+  std::unique_ptr<platform::TextStream> outputFile;    // the import's result file or the export file
+};
 
 }  // namespace tarnwick

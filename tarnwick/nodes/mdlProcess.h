@@ -1,5 +1,6 @@
 // mdlProcess: the import and the export of nodes, the result file writer,
-// the input columns and their rules, and the delivery windows.
+// the input columns and their rules, and the delivery windows. Every
+// procedure works with the ProgramObjects that the entry sequence hands it.
 #pragma once
 
 #include <cstdint>
@@ -7,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "ProgramObjects.h"
+
 namespace tarnwick {
 
-// What addNode, changeNode and deleteNode return.
+// The result code of addNode, changeNode and deleteNode.
 enum NodeResult : int32_t {
   kDone = 0,
   kSerialNotFound = 1,
@@ -20,31 +23,39 @@ enum NodeResult : int32_t {
   kStoppedByFailure = 6,
 };
 
+// What a node operation did with its line: the result code, and the details
+// its result line carries (empty after success).
+struct NodeOutcome {
+  int32_t code = kDone;
+  std::string details;
+};
+
 // The 19 input columns in their canonical order (the export's header).
 std::vector<std::string> getColumnNames();
 
-// Sets every input column's pattern on the reader.
-void setColumnRules();
+// Sets every input column's pattern on `reader`.
+void setColumnRules(quillet::IucQuillet& reader);
 
 // Writes one line of the run's output file: every value in double quotes,
 // then "Error" or "Successful" when `isError` is given, then `details` when
 // given. Returns false when the line did not reach the file.
-bool writeOutput(const std::vector<std::string>& values, std::optional<bool> isError = std::nullopt,
-                 const std::optional<std::string>& details = std::nullopt);
+bool writeOutput(ProgramObjects& objects, const std::vector<std::string>& values,
+                 std::optional<bool> isError = std::nullopt, const std::optional<std::string>& details = std::nullopt);
 
 // A window time as stored: empty begins at "12:00AM" and ends at "11:59PM";
 // one leading "0" is dropped.
 std::string formatWindowTime(const std::string& text, bool isBegin);
 
 // Writes every node to `fileName` in the import's column layout.
-void exportData(const std::string& fileName);
+void exportData(ProgramObjects& objects, const std::string& fileName);
 
 // Applies every line of `inputFile` and writes the results to `outputFile`.
-void importData(const std::string& inputFile, const std::string& outputFile);
+// Returns false when a line failed or its result line could not be written.
+bool importData(ProgramObjects& objects, const std::string& inputFile, const std::string& outputFile);
 
 // The operations of one input line; each reads its values from the reader.
-int32_t addNode();
-int32_t changeNode();
-int32_t deleteNode();
+NodeOutcome addNode(ProgramObjects& objects);
+NodeOutcome changeNode(ProgramObjects& objects);
+NodeOutcome deleteNode(ProgramObjects& objects);
 
 }  // namespace tarnwick

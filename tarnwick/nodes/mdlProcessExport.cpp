@@ -1,9 +1,7 @@
 // mdlProcess: the export of every node in the import's column layout.
-#include <cctype>
+#include <functional>
 
 #include "InputColumns.h"
-#include "NodeTables.h"
-#include "frontend/StdOutput.h"
 #include "logging/classLog.h"
 #include "mdlProcess.h"
 #include "mdlProcessParts.h"
@@ -45,16 +43,6 @@ std::string codecCell(const platform::Value& stored) {
   return "";
 }
 
-// A 24-hour time is stored without its leading zero ("8:30" from "08:30");
-// the export writes it back with it, as the time rule asks for. No other
-// stored window value (a 12-hour time, an interval) has this form.
-std::string windowCell(const platform::Value& stored) {
-  std::string text = platform::toText(stored);
-  auto digit = [&](size_t i) { return std::isdigit(static_cast<unsigned char>(text[i])) != 0; };
-  bool oneDigitHour = text.size() == 4 && digit(0) && text[1] == ':' && digit(2) && digit(3);
-  return oneDigitHour ? "0" + text : text;
-}
-
 void fillOctelCells(ExportLine& line, Recordset& rs) {
   line.set(kNodeTypeCell, [] { return "O"; });
   line.set(kSerialCell, [&] { return platform::toText(rs.field("SerialNo")); });
@@ -63,7 +51,7 @@ void fillOctelCells(ExportLine& line, Recordset& rs) {
   line.set(kExtensionCell, [&] { return platform::toText(rs.field("Ext")); });
   line.set(kDialSequenceCell, [&] { return platform::toText(rs.field("DialingSequence")); });
   for (size_t cell = kFirstWindowCell; cell < std::size(kInputColumns); ++cell) {
-    line.set(cell, [&] { return windowCell(rs.field(kInputColumns[cell].name)); });
+    line.set(cell, [&] { return process::windowCell(rs.field(kInputColumns[cell].name)); });
   }
 }
 
@@ -78,34 +66,31 @@ void fillVeltroCells(ExportLine& line, Recordset& rs) {
 
 // Writes one line per node of the open record set, until a signal asks the
 // run to stop; only nodes whose line reached the file are counted.
-void exportNodes(Procedure& p, Recordset& rs, const std::string& kindLabel,
+void exportNodes(ProgramObjects& objects, Procedure& p, Recordset& rs, const std::string& kindLabel,
                  void (*fillCells)(ExportLine&, Recordset&), int32_t& count) {
   bool atEnd = true;
-  auto checkEnd = [&] {
-    atEnd = true;
-    atEnd = rs.eof();
-  };
-  p.step(50, checkEnd);
+  auto checkEnd = [&](int line) { p.readWithDefault(line, atEnd, true, [&] { return rs.eof(); }); };
+  checkEnd(50);
   while (!atEnd && platform::env()->interruptSignal() == 0) {
     ExportLine line(p);
     fillCells(line, rs);
     const std::string& serial = line.cells()[kSerialCell];
     std::string text = kindLabel + line.cells()[kNameCell] + " - #" + serial;
     p.step(53, [&] {
-      printLine(text);
+      printLine(objects.console, text);
       Log().log(text, kVerInfo, p.tag());
     });
     p.step(54, [&] {
-      if (writeOutput(line.cells())) {
+      if (writeOutput(objects, line.cells())) {
         ++count;
         return;
       }
       std::string error = "ERROR: Node #" + serial + " could not be written to the export file and was not exported.";
       Log().log(error, kError, p.tag());
-      printLine("  " + error);
+      printLine(objects.console, "  " + error);
     });
     p.step(55, [&] { rs.moveNext(); });
-    p.step(56, checkEnd);
+    checkEnd(56);
   }
 }
 
@@ -127,59 +112,61 @@ bool replaceExportFile(Procedure& p, platform::ReplacementFile* file) {
 
 // An export that did not complete removes its temporary file; the file it
 // was to replace stays as it was.
-void abandonExportFile(Procedure& p, platform::ReplacementFile* file, const std::string& fileName) {
+void abandonExportFile(ProgramObjects& objects, Procedure& p, platform::ReplacementFile* file,
+                       const std::string& fileName) {
   if (file == nullptr) return;
   file->discard();
   const bool interrupted = platform::env()->interruptSignal() != 0;
   std::string text = std::string(interrupted ? "Export interrupted" : "ERROR: The export did not complete") +
                      "; the temporary file was removed and " + fileName + " was left as it was.";
   Log().log(text, interrupted ? kWarning : kError, p.tag());
-  printLine(text);
+  printLine(objects.console, text);
 }
 
 }  // namespace
 
 // Every failure shows on the console too: an export that lost nodes to a
 // failing database must not look complete.
-void exportData(const std::string& fileName) {
+void exportData(ProgramObjects& objects, const std::string& fileName) {
   Procedure p(kUnit, "exportData");
   p.onOtherErrors([&](const Failure& failure) {
     p.logFailure(failure);
-    process::endIfOutputCannotOpen(failure, fileName);
-    printLine("  ERROR: Reading the nodes failed: " + failure.error.description());
+    process::endIfOutputCannotOpen(objects, failure, fileName);
+    printLine(objects.console, "  ERROR: Reading the nodes failed: " + failure.error.description());
     return Then::NextStep;
   });
   int32_t count = 0;
   platform::ReplacementFile* exportFile = nullptr;
+  NodeTables tables(objects.connection);
   bool completed = p.run([&] {
-    p.step(process::kOpenOutputStep, [&] { exportFile = process::openExportFile(fileName); });
-    p.step(3, [] { writeOutput(getColumnNames()); });
+    p.step(process::kOpenOutputStep, [&] { exportFile = process::openExportFile(objects, fileName); });
+    p.step(3, [&] { writeOutput(objects, getColumnNames()); });
     Recordset rs;
-    p.step(5, [&] { NodeTables::openOctelNodes(rs); });
-    exportNodes(p, rs, "  Octel Node ", fillOctelCells, count);
+    p.step(5, [&] { tables.openOctelNodes(rs); });
+    exportNodes(objects, p, rs, "  Octel Node ", fillOctelCells, count);
     p.step(6, [&] { rs.close(); });
-    p.step(7, [&] { NodeTables::openVeltroNodes(rs); });
-    exportNodes(p, rs, "  Veltro Node ", fillVeltroCells, count);
+    p.step(7, [&] { tables.openVeltroNodes(rs); });
+    exportNodes(objects, p, rs, "  Veltro Node ", fillVeltroCells, count);
     if (!replaceExportFile(p, exportFile)) {
-      abandonExportFile(p, exportFile, fileName);
+      abandonExportFile(objects, p, exportFile, fileName);
       p.traceExit(10);
       return;
     }
-    p.step(8, [] {
-      printLine("Finished exporting data.");
-      printLine();
+    p.step(8, [&] {
+      printLine(objects.console, "Finished exporting data.");
+      printLine(objects.console);
     });
     p.step(9, [&] {
       std::string total = "Total nodes exported: " + std::to_string(count);
       Log().log(total, kInfo, p.tag());
-      printLine(total);
-      printLine();
+      printLine(objects.console, total);
+      printLine(objects.console);
     });
     p.traceExit(10);
   });
   if (completed) return;
-  printLine("ERROR: The export stopped after too many errors; not every node was exported.");
-  abandonExportFile(p, exportFile, fileName);
+  printLine(objects.console, "ERROR: The export stopped after too many errors; not every node was exported.");
+  abandonExportFile(objects, p, exportFile, fileName);
 }
 
 }  // namespace tarnwick

@@ -1,7 +1,7 @@
-// mdlProcess: the add, change and delete of one node, with its delivery windows.
-#include "NodeTables.h"
-#include "ProgramObjects.h"
-#include "frontend/StdOutput.h"
+// mdlProcess: the add, change and delete of one node, each a NodeOperation
+// on the reader's current line.
+#include <functional>
+
 #include "logging/classLog.h"
 #include "mdlProcess.h"
 #include "mdlProcessParts.h"
@@ -11,34 +11,12 @@ namespace tarnwick {
 using platform::db::LockType;
 using platform::db::Recordset;
 using process::kUnit;
-using process::lineValue;
 using Then = Procedure::Then;
 using Failure = Procedure::Failure;
 
 namespace {
 
-// The input columns of one delivery window, by the names the reader is asked.
-struct WindowColumns {
-  int16_t messageType;
-  const char* begin;
-  const char* end;
-  const char* interval;
-};
-
-const WindowColumns kWindows[] = {
-    {NodeTables::kNormal, "normalbegintime", "normalendtime", "normalinterval"},
-    {NodeTables::kUrgent, "urgentbegintime", "urgentendtime", "urgentinterval"},
-    {NodeTables::kAdministration, "administrationbegintime", "administrationendtime", "administrationinterval"},
-};
-
-std::string& operationDetails() {
-  static std::string details;
-  return details;
-}
-
-void rollBackOpenTransaction() {
-  if (connection().inTransaction()) connection().rollbackTrans();
-}
+const char* const kNotFound = "Node with this serial number not found in Node Table";
 
 // A node operation keeps a line whole: a value that fails its rule ends it
 // with 5, any other failure with 6, and either way nothing of the line stays.
@@ -46,8 +24,8 @@ void rollBackOpenTransaction() {
 // that is not read never keeps its transaction open.
 class NodeOperation {
  public:
-  NodeOperation(const char* name, int exitLine) : p_(kUnit, name), exitLine_(exitLine) {
-    operationDetails().clear();
+  NodeOperation(ProgramObjects& objects, const char* name, int exitLine)
+      : objects_(objects), tables_(objects.connection), p_(kUnit, name), exitLine_(exitLine) {
     p_.onError(
         quillet::CSVMAN_ERROR_VALIDATIONFAILED,
         [this](const Failure&) {
@@ -57,25 +35,35 @@ class NodeOperation {
         false);
     p_.onOtherErrors([this](const Failure& failure) {
       p_.logFailure(failure);
-      finish(kStoppedByFailure, process::failureDetails(failure.error));
+      finish({kStoppedByFailure, process::failureDetails(failure.error)});
       return Then::LeaveCall;
     });
   }
+  ~NodeOperation() {
+    if (!held_.empty()) objects_.console.WriteText(held_);
+  }
+  NodeOperation(const NodeOperation&) = delete;
+  NodeOperation& operator=(const NodeOperation&) = delete;
 
   Procedure& procedure() { return p_; }
+  const NodeTables& tables() const { return tables_; }
+  platform::db::Connection& connection() { return objects_.connection; }
+  quillet::IucQuillet& reader() { return objects_.reader(); }
+  std::string value(const std::string& column) { return process::lineValue(reader(), column); }
 
-  int32_t run(const std::function<void()>& body) { return p_.run(body) ? result_ : kStoppedByFailure; }
+  NodeOutcome run(const std::function<void()>& body) {
+    return p_.run(body) ? outcome_ : NodeOutcome{kStoppedByFailure, ""};
+  }
 
-  // Ends the operation with `result` after undoing its open transaction.
-  void finish(int32_t result, const std::string& details = "") {
-    rollBackOpenTransaction();
-    result_ = result;
-    operationDetails() = details;
+  // Ends the operation with `outcome` after undoing its open transaction.
+  void finish(NodeOutcome outcome) {
+    if (connection().inTransaction()) connection().rollbackTrans();
+    outcome_ = std::move(outcome);
     p_.traceExit(exitLine_);
   }
 
-  [[noreturn]] void finishNow(int32_t result, const std::string& details = "") {
-    finish(result, details);
+  [[noreturn]] void finishNow(NodeOutcome outcome) {
+    finish(std::move(outcome));
     p_.leave();
   }
 
@@ -84,26 +72,26 @@ class NodeOperation {
   std::string readSerial(const std::string& consoleLabel, bool required) {
     std::string serial;
     p_.step(2, [&] {
-      serial = lineValue("serialno");
+      serial = value("serialno");
       if (required && serial.empty()) refuseValue(serial, "serialno");
     });
-    p_.step(3, [&] { printLine(consoleLabel + serial); });
+    p_.step(3, [&] { print(consoleLabel + serial); });
     return serial;
   }
 
-  // Ends the operation with `result`, telling why in the log (Info) and on
+  // Ends the operation with `outcome`, telling why in the log (Info) and on
   // the console.
-  [[noreturn]] void finishWithNotice(int32_t result, const std::string& text) {
+  [[noreturn]] void finishWithNotice(const std::string& text, NodeOutcome outcome) {
     Log().log(text, kInfo, p_.tag());
-    printLine("      " + text);
-    finishNow(result);
+    print("      " + text);
+    finishNow(std::move(outcome));
   }
 
   [[noreturn]] void refuseValue(const std::string& value, const std::string& column) {
     std::string text = process::validationFailureText(value, column);
     Log().log(text, kError, p_.tag());
-    printLine("      " + text);
-    finishNow(kValueFailedValidation, "Invalid value in column: " + column);
+    print("      " + text);
+    finishNow({kValueFailedValidation, "Invalid value in column: " + column});
   }
 
   // The stored code of a codec text: G711 or G729 in either case, empty for G729.
@@ -115,99 +103,56 @@ class NodeOperation {
       rs.setField("DefaultCodec", int16_t{NodeTables::kG729});
     } else {
       Log().log("Invalid Codec = " + codec, kWarning, p_.tag());
-      finishNow(kInvalidCodec, "Invalid Codec = " + codec);
+      finishNow({kInvalidCodec, "Invalid Codec = " + codec});
     }
+  }
+
+  // A new row of the node's kind table (OctelNode or VPIMNode), keyed by the
+  // line's serial number; its other fields follow.
+  void addKindRow(Recordset& rs, const std::string& table) {
+    tables_.openForAdding(rs, table, LockType::Optimistic);
+    rs.addNew();
+    rs.setField("SerialNo", value("serialno"));
+  }
+
+  // The Octel row's values of the current line (a new or a stored row).
+  void setOctelFields(Recordset& rs) {
+    rs.setField("PhoneNo", value("phoneno"));
+    rs.setField("Ext", value("extension"));
+    std::string sequence = value("dialsequence");
+    rs.setField("DialingSequence", sequence.empty() ? "N" : sequence);
+    rs.update();
+    rs.close();
+  }
+
+  // The Veltro row's values of the current line (a new or a stored row).
+  void setVeltroFields(Recordset& rs) {
+    rs.setField("DomainName", value("veltroservername"));
+    rs.setField("ProxyDomain", value("veltrosmtpsuffix"));
+    rs.update();
+    rs.close();
   }
 
   void commit() {
     connection().commitTrans();
-    result_ = kDone;
+    outcome_ = {};
   }
 
  private:
-  ConsoleHold console_;  // first in, last out: released once the operation is over
+  void print(const std::string& text) { held_ += text + "\r\n"; }
+
+  ProgramObjects& objects_;
+  NodeTables tables_;
   Procedure p_;
   int exitLine_;
-  int32_t result_ = kDone;
+  NodeOutcome outcome_;
+  std::string held_;  // console text, printed once the operation is over
 };
-
-std::string dialSequenceOrDefault() {
-  std::string sequence = lineValue("dialsequence");
-  return sequence.empty() ? "N" : sequence;
-}
-
-// A new row of the node's kind table (OctelNode or VPIMNode), keyed by the
-// line's serial number; its other fields follow.
-void addKindRow(Recordset& rs, const std::string& table) {
-  NodeTables::openForAdding(rs, table, LockType::Optimistic);
-  rs.addNew();
-  rs.setField("SerialNo", lineValue("serialno"));
-}
-
-// The Octel row's values of the current line (a new or a stored row).
-void setOctelFields(Recordset& rs) {
-  rs.setField("PhoneNo", lineValue("phoneno"));
-  rs.setField("Ext", lineValue("extension"));
-  rs.setField("DialingSequence", dialSequenceOrDefault());
-  rs.update();
-  rs.close();
-}
-
-// The Veltro row's values of the current line (a new or a stored row).
-void setVeltroFields(Recordset& rs) {
-  rs.setField("DomainName", lineValue("veltroservername"));
-  rs.setField("ProxyDomain", lineValue("veltrosmtpsuffix"));
-  rs.update();
-  rs.close();
-}
-
-void setWindowTimes(Recordset& rs, const WindowColumns& window) {
-  rs.setField("BeginTime", formatWindowTime(lineValue(window.begin), true));
-  rs.setField("EndTime", formatWindowTime(lineValue(window.end), false));
-  std::string interval = lineValue(window.interval);
-  if (!interval.empty()) rs.setField("Interval", interval);
-}
-
-// Three new window rows, written with one batch update.
-void addWindows() {
-  Recordset rs;
-  NodeTables::openForAdding(rs, "DeliveryWindow", LockType::BatchOptimistic);
-  for (const auto& window : kWindows) {
-    rs.addNew();
-    rs.setField("WindowID", window.messageType);
-    rs.setField("MessageType", window.messageType);
-    rs.setField("SerialNo", lineValue("serialno"));
-    setWindowTimes(rs, window);
-  }
-  rs.updateBatch();
-  rs.close();
-}
-
-// The node's three window rows, found by message type; a missing row fails.
-void changeWindows(const std::string& serial) {
-  Recordset rs;
-  NodeTables::openBySerial(rs, "DeliveryWindow", serial, LockType::BatchOptimistic);
-  for (const auto& window : kWindows) {
-    if (window.messageType != NodeTables::kNormal) rs.moveFirst();
-    rs.find("MessageType = " + std::to_string(window.messageType));
-    setWindowTimes(rs, window);
-  }
-  rs.updateBatch();
-  rs.close();
-}
 
 }  // namespace
 
-const std::string& process::lastOperationDetails() { return operationDetails(); }
-
-std::string formatWindowTime(const std::string& text, bool isBegin) {
-  std::string result = text.empty() ? (isBegin ? "12:00AM" : "11:59PM") : text;
-  if (result.front() == '0') result.erase(0, 1);
-  return result;
-}
-
-int32_t addNode() {
-  NodeOperation op("addNode", 13);
+NodeOutcome addNode(ProgramObjects& objects) {
+  NodeOperation op(objects, "addNode", 13);
   Procedure& p = op.procedure();
   return op.run([&] {
     std::string serial = op.readSerial("    Adding Node #", true);
@@ -216,21 +161,22 @@ int32_t addNode() {
     // The check runs inside the add's transaction, so a node added by
     // another run in between cannot slip past it.
     p.step(4, [&] {
-      connection().beginTrans();
-      NodeTables::openNode(rs, serial, LockType::ReadOnly);
+      op.connection().beginTrans();
+      op.tables().openNode(rs, serial, LockType::ReadOnly);
       if (rs.recordCount() == 0) return;
-      op.finishWithNotice(kSerialExists, "Error adding node #" + serial +
-                                             " - Node with that serial number already exists in Node Table");
+      op.finishWithNotice(
+          "Error adding node #" + serial + " - Node with that serial number already exists in Node Table",
+          {kSerialExists, "Node with this serial number already exists in Node Table"});
     });
     p.step(5, [&] { rs.close(); });
     p.step(6, [&] {
-      NodeTables::openForAdding(rs, "Node", LockType::Optimistic);
+      op.tables().openForAdding(rs, "Node", LockType::Optimistic);
       rs.addNew();
-      rs.setField("SerialNo", lineValue("serialno"));
-      rs.setField("Name", lineValue("name"));
+      rs.setField("SerialNo", op.value("serialno"));
+      rs.setField("Name", op.value("name"));
     });
     p.step(7, [&] {
-      std::string nodeType = lineValue("nodetype");
+      std::string nodeType = op.value("nodetype");
       std::string lower = process::lowerCase(nodeType);
       octel = lower == "o";
       if (octel || lower == "v") {
@@ -238,23 +184,23 @@ int32_t addNode() {
         return;
       }
       Log().log("Invalid NodeType = " + nodeType, kWarning, p.tag());
-      op.finishNow(kInvalidNodeType, "Invalid NodeType = " + nodeType);
+      op.finishNow({kInvalidNodeType, "Invalid NodeType = " + nodeType});
     });
-    if (!octel) p.step(8, [&] { op.setCodec(rs, lineValue("codec")); });
+    if (!octel) p.step(8, [&] { op.setCodec(rs, op.value("codec")); });
     p.step(9, [&] {
       rs.update();
       rs.close();
     });
     if (octel) {
       p.step(10, [&] {
-        addKindRow(rs, "OctelNode");
-        setOctelFields(rs);
+        op.addKindRow(rs, "OctelNode");
+        op.setOctelFields(rs);
       });
-      p.step(11, [] { addWindows(); });
+      p.step(11, [&] { process::addWindows(op.tables(), op.reader()); });
     } else {
       p.step(11, [&] {
-        addKindRow(rs, "VPIMNode");
-        setVeltroFields(rs);
+        op.addKindRow(rs, "VPIMNode");
+        op.setVeltroFields(rs);
       });
     }
     p.step(12, [&] { op.commit(); });
@@ -262,37 +208,36 @@ int32_t addNode() {
   });
 }
 
-int32_t changeNode() {
-  NodeOperation op("changeNode", 12);
+NodeOutcome changeNode(ProgramObjects& objects) {
+  NodeOperation op(objects, "changeNode", 12);
   Procedure& p = op.procedure();
   return op.run([&] {
     std::string serial = op.readSerial("    Changing Node #", false);
     bool octel = false;
     Recordset rs;
     p.step(4, [&] {
-      connection().beginTrans();
-      NodeTables::openNode(rs, serial, LockType::Optimistic);
+      op.connection().beginTrans();
+      op.tables().openNode(rs, serial, LockType::Optimistic);
       if (rs.recordCount() > 0) return;
-      op.finishWithNotice(kSerialNotFound, "Error changing node #" + serial +
-                                               " - Node with this serial number not found in Node Table");
+      op.finishWithNotice("Error changing node #" + serial + " - " + kNotFound, {kSerialNotFound, kNotFound});
     });
     p.step(6, [&] { octel = platform::toText(rs.field("ServerType")) == std::to_string(NodeTables::kOctel); });
-    p.step(7, [&] { rs.setField("Name", lineValue("name")); });
-    if (!octel) p.step(8, [&] { op.setCodec(rs, lineValue("codec")); });
+    p.step(7, [&] { rs.setField("Name", op.value("name")); });
+    if (!octel) p.step(8, [&] { op.setCodec(rs, op.value("codec")); });
     p.step(9, [&] {
       rs.update();
       rs.close();
     });
     if (octel) {
       p.step(10, [&] {
-        NodeTables::openBySerial(rs, "OctelNode", serial, LockType::Optimistic);
-        setOctelFields(rs);
-        changeWindows(serial);
+        op.tables().openBySerial(rs, "OctelNode", serial, LockType::Optimistic);
+        op.setOctelFields(rs);
+        process::changeWindows(op.tables(), op.reader(), serial);
       });
     } else {
       p.step(11, [&] {
-        NodeTables::openBySerial(rs, "VPIMNode", serial, LockType::Optimistic);
-        setVeltroFields(rs);
+        op.tables().openBySerial(rs, "VPIMNode", serial, LockType::Optimistic);
+        op.setVeltroFields(rs);
       });
     }
     p.step(12, [&] { op.commit(); });
@@ -300,8 +245,8 @@ int32_t changeNode() {
   });
 }
 
-int32_t deleteNode() {
-  NodeOperation op("deleteNode", 11);
+NodeOutcome deleteNode(ProgramObjects& objects) {
+  NodeOperation op(objects, "deleteNode", 11);
   Procedure& p = op.procedure();
   // A serial number that fails its rule is logged like any failure and left
   // empty: the lookup then finds no node.
@@ -313,9 +258,10 @@ int32_t deleteNode() {
     std::string serial = op.readSerial("    Deleting Node #", false);
     Recordset rs;
     p.step(4, [&] {
-      NodeTables::openNodeToDelete(rs, serial);
+      op.tables().openNodeToDelete(rs, serial);
       if (rs.recordCount() == 1) return;
-      op.finishWithNotice(kSerialNotFound, "Error deleting node #" + serial + " - Node not found in Node Table");
+      op.finishWithNotice("Error deleting node #" + serial + " - Node not found in Node Table",
+                          {kSerialNotFound, kNotFound});
     });
     p.step(6, [&] {
       Log().log("Deleting Node: " + platform::toText(rs.field("Name")) + " - #" + serial, kInfo, p.tag());
@@ -323,8 +269,8 @@ int32_t deleteNode() {
     p.step(7, [&] { Log().dumpRecordsets(&rs, p.tag()); });
     p.step(8, [&] { rs.close(); });
     p.step(9, [&] {
-      connection().beginTrans();
-      NodeTables::deleteNodeRows(rs, serial);
+      op.connection().beginTrans();
+      op.tables().deleteNodeRows(rs, serial);
       op.commit();
     });
     p.traceExit(11);

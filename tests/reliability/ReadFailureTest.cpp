@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "e2e/NodeInput.h"
-#include "logging/RunOutcome.h"
+#include "frontend/StdOutput.h"
 #include "logging/classLog.h"
 #include "nodes/NodeSchema.h"
-#include "nodes/ProgramObjects.h"
 #include "nodes/mdlProcess.h"
 #include "platform/Error.h"
 #include "platform/TestSupport.h"
@@ -52,11 +51,9 @@ class FailingInputEnv : public platform::EnvWrapper {
   FailingInputEnv() : EnvWrapper(platform::Env::Default()) {
     platform::setEnv(this);
     resetLog();
-    RunOutcome::reset();
-    setReader(std::make_unique<quillet::ucQuillet>());
+    objects.readerControl = std::make_unique<quillet::ucQuillet>();
   }
   ~FailingInputEnv() override {
-    setReader(nullptr);
     resetLog();
     platform::setEnv(nullptr);
   }
@@ -70,13 +67,15 @@ class FailingInputEnv : public platform::EnvWrapper {
   }
   void writeStdOut(const std::string& bytes) override {
     out += bytes;
-    printedInTransaction |= connection().inTransaction();
+    printedInTransaction |= objects.connection.inTransaction();
   }
   [[noreturn]] void exitProcess(int status) override { throw status; }
 
   std::string input() const { return folder.path("nodes.csv"); }
 
   platform::test::TempFolder folder;
+  StdOutput console;
+  ProgramObjects objects{console};
   std::string out;
   bool printedInTransaction = false;  // a stalled console would then hold the write lock
 };
@@ -86,14 +85,13 @@ class FailingInputEnv : public platform::EnvWrapper {
 // notice only after its roll-back.
 TEST(ReadFailureTest, InputFailingMidRunEndsTheImportAfterTheLinesRead) {
   FailingInputEnv env;
-  connection().setConnectionString("Data Source=Pelagor");
-  connection().open(nodeSchema());
+  env.objects.connection.setConnectionString("Data Source=Pelagor");
+  env.objects.connection.open(nodeSchema());
   auto lines = mixedAdds(6);
   lines[1] = veltroLine("A", "1", "again");
   platform::test::writeBytes(env.input(), inputText(lines));
   std::string results = env.folder.path("nodes.out.csv");
-  RunOutcome::noteJobStarted();
-  importData(env.input(), results);
+  EXPECT_FALSE(importData(env.objects, env.input(), results));
 
   std::string expected = quotedLine(kColumns) + ",\"Result\",\"Details\"\r\n";
   for (size_t i = 0; i < 3; ++i) {
@@ -107,9 +105,10 @@ TEST(ReadFailureTest, InputFailingMidRunEndsTheImportAfterTheLinesRead) {
                              "that serial number already exists in Node Table\r\n  Processing Line: 4 "));
   EXPECT_FALSE(env.printedInTransaction);
   EXPECT_TRUE(holds(readBytes(Log().strLogFile()), "Err.Number = 75 Err.Description = Path/File access error Line: 61"));
-  EXPECT_EQ(RunOutcome::exitStatus(), RunOutcome::kSomethingFailed);
+  EXPECT_TRUE(Log().loggedError());
   platform::db::Recordset rs;
-  rs.open("SELECT * FROM Node", connection(), platform::db::CursorType::Static, platform::db::LockType::ReadOnly);
+  rs.open("SELECT * FROM Node", env.objects.connection, platform::db::CursorType::Static,
+          platform::db::LockType::ReadOnly);
   EXPECT_EQ(rs.recordCount(), 2);
 }
 

@@ -77,17 +77,16 @@ TEST_F(ConsoleTest, DuplicateOptionShowsBoxNamingSecondOccurrenceAsTypedAndEndsW
 // The column follows the characters after the last line break; moving it
 // forward pads with blanks, moving it back writes nothing.
 TEST_F(ConsoleTest, StdOutputColumnFollowsTextAfterLastLineBreak) {
-  StdOutput console;
   console.WriteText("abc\r\nde");
   EXPECT_EQ(console.Column(), 2);
   console.WriteText("fgh");
   console.Column(8);
   console.Column(3);
   EXPECT_EQ(console.Column(), 3);
-  printLine("one");
+  printLine(console, "one");
   EXPECT_EQ(env.out, "abc\r\ndefgh   one\r\n");
   console.WriteText("\xC3\xA9\xC3\xA9");
-  EXPECT_EQ(console.Column(), 5);
+  EXPECT_EQ(console.Column(), 2);
 }
 
 }  // namespace

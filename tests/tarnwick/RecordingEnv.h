@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "logging/RunOutcome.h"
+#include "frontend/StdOutput.h"
 #include "logging/classLog.h"
 #include "platform/Env.h"
 #include "platform/TestSupport.h"
@@ -83,7 +83,6 @@ class ProgramTest : public ::testing::Test {
   ProgramTest() {
     platform::setEnv(&env);
     resetLog();
-    RunOutcome::reset();
   }
   ~ProgramTest() override {
     resetLog();
@@ -104,6 +103,7 @@ class ProgramTest : public ::testing::Test {
   }
 
   RecordingEnv env;
+  StdOutput console;  // prints to env.out
 };
 
 }  // namespace tarnwick::test

@@ -11,7 +11,7 @@ using platform::test::writeBytes;
 class UsageTest : public ProgramTest {};
 
 TEST_F(UsageTest, FiftyLinesWithTheProgramNameAndTheColumnTableAligned) {
-  showUsage();
+  showUsage(console);
   auto lines = crlfSplit(env.out);
   ASSERT_EQ(lines.size(), 50u);
   EXPECT_EQ(lines[0], "Usage: ");
@@ -39,7 +39,7 @@ class CheckCommandLineTest : public ProgramTest {
   int32_t check(const std::string& argumentText) {
     env.out.clear();
     options = parseCommandLine(argumentText);
-    return checkCommandLine(options);
+    return checkCommandLine(options, console);
   }
   std::string inFolder(const std::string& name) { return env.folder.path(name); }
   Options options;

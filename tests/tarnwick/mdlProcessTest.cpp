@@ -2,7 +2,6 @@
 
 #include "RecordingEnv.h"
 #include "nodes/NodeSchema.h"
-#include "nodes/ProgramObjects.h"
 #include "nodes/mdlProcess.h"
 
 namespace tarnwick::test {
@@ -28,15 +27,16 @@ class WriteOutputTest : public ProgramTest {};
 // error and the line starts with the outcome.
 TEST_F(WriteOutputTest, QuotesEveryFieldAndAddsOutcomeAndDetailsWhenGiven) {
   std::string path = env.folder.path("out.csv");
-  connection().openSqliteFile(env.folder.path("Pelagor.db"), nodeSchema());
-  exportData(path);
-  EXPECT_TRUE(writeOutput({"a,b", "say \"hi\"", ""}, false, std::string()));
-  EXPECT_TRUE(writeOutput({"x"}, true, std::string("why")));
-  EXPECT_TRUE(writeOutput({}, true, std::string("none")));
+  ProgramObjects objects(console);
+  objects.connection.openSqliteFile(env.folder.path("Pelagor.db"), nodeSchema());
+  exportData(objects, path);
+  EXPECT_TRUE(writeOutput(objects, {"a,b", "say \"hi\"", ""}, false, std::string()));
+  EXPECT_TRUE(writeOutput(objects, {"x"}, true, std::string("why")));
+  EXPECT_TRUE(writeOutput(objects, {}, true, std::string("none")));
   EXPECT_EQ(lastMessages(2), (std::vector<std::string>{
                                  "Err.Number = 5 Err.Description = Invalid procedure call or argument Line: 2",
                                  ",\"Error\",\"none\""}));
-  EXPECT_TRUE(writeOutput({"y"}));
+  EXPECT_TRUE(writeOutput(objects, {"y"}));
   EXPECT_EQ(logLines().back().substr(9), "VerInfo:(" + std::string(22, ' ') + "[mdlProcess]writeOutput) \"y\"");
   std::string bytes = platform::test::readBytes(path);
   EXPECT_EQ(bytes.substr(bytes.find("\r\n") + 2),
