@@ -229,6 +229,16 @@ bool importData(ProgramObjects& objects, const std::string& inputFile, const std
         return Then::NextStep;
       },
       false);
+  // A line too short to hold its Action value fails like a refused value: a
+  // problem of the line, which never counts toward the error limit.
+  p.onError(
+      platform::err::kSubscriptOutOfRange,
+      [&](const Failure& failure) {
+        p.logFailure(failure);
+        line.fail(process::failureDetails(failure.error));
+        return Then::NextStep;
+      },
+      false);
   p.onError(
       platform::err::kInputPastEnd,
       [&](const Failure&) {
