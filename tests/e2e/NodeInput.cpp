@@ -1,5 +1,9 @@
 #include "NodeInput.h"
 
+#include <algorithm>
+
+#include "platform/db/Recordset.h"
+
 namespace tarnwick::e2e {
 
 const Lines kColumns = {
@@ -21,6 +25,24 @@ NodeLine octelLine(const std::string& action, const std::string& serial, const s
 
 NodeLine veltroLine(const std::string& action, const std::string& serial, const std::string& name) {
   return {"V", action, serial, name, "vmsrv1", "maildomain", "G711", "", "", "", {}};
+}
+
+namespace {
+Lines withCells(const NodeLine& line, const Cells& changed) {
+  Lines values = line.values();
+  for (const auto& [column, value] : changed) {
+    values[static_cast<size_t>(std::find(kColumns.begin(), kColumns.end(), column) - kColumns.begin())] = value;
+  }
+  return values;
+}
+}  // namespace
+
+Lines octel(const std::string& action, const std::string& serial, const Cells& changed) {
+  return withCells(octelLine(action, serial, "North"), changed);
+}
+
+Lines veltro(const std::string& action, const std::string& serial, const Cells& changed) {
+  return withCells(veltroLine(action, serial, "South"), changed);
 }
 
 std::vector<NodeLine> mixedAdds(int count) {
@@ -53,6 +75,37 @@ std::string resultLine(Lines values, const std::string& outcome, const std::stri
   values.push_back(outcome);
   values.push_back(details);
   return quotedLine(values);
+}
+
+std::vector<Row> rowsOf(platform::db::Connection& connection, const std::string& sql) {
+  platform::db::Recordset rs;
+  rs.open(sql, connection, platform::db::CursorType::Static, platform::db::LockType::ReadOnly);
+  std::vector<Row> result;
+  for (; !rs.eof(); rs.moveNext()) {
+    Row& row = result.emplace_back();
+    for (int i = 0; i < rs.fieldCount(); ++i) row.push_back(platform::toText(rs.field(rs.fieldName(i))));
+  }
+  return result;
+}
+
+void addOctel(platform::db::Connection& connection, const std::string& serial, const std::string& name,
+              bool withWindows) {
+  connection.execute("INSERT INTO Node (SerialNo, Name, ServerType) VALUES (?, ?, 1)", {serial, name});
+  connection.execute("INSERT INTO OctelNode (SerialNo, PhoneNo, Ext, DialingSequence) VALUES (?, '5551234', '22', 'N')",
+                     {serial});
+  for (int16_t type = 0; withWindows && type < 3; ++type) {
+    connection.execute(
+        "INSERT INTO DeliveryWindow (WindowID, MessageType, SerialNo, BeginTime, EndTime, " +
+            connection.quotedName("Interval") + ") VALUES (?, ?, ?, '12:00AM', '11:59PM', '30')",
+        {type, type, serial});
+  }
+}
+
+void addVeltro(platform::db::Connection& connection, const std::string& serial, const std::string& name, int codec) {
+  connection.execute("INSERT INTO Node (SerialNo, Name, ServerType, DefaultCodec) VALUES (?, ?, 2, ?)",
+                     {serial, name, static_cast<int32_t>(codec)});
+  connection.execute("INSERT INTO VPIMNode (SerialNo, DomainName, ProxyDomain) VALUES (?, 'vmsrv1', 'maildomain')",
+                     {serial});
 }
 
 }  // namespace tarnwick::e2e

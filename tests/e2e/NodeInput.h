@@ -1,14 +1,19 @@
 // Node requests under the 19 column headings as a user's CSV file holds them,
-// and the result lines the import writes for them.
+// the result lines the import writes for them, and the node tables as the
+// tests fill and read them.
 #pragma once
 
 #include <array>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "platform/db/Connection.h"
 
 namespace tarnwick::e2e {
 
 using Lines = std::vector<std::string>;
+using Row = std::vector<std::string>;
 
 // The 19 column headings of the import and export files, in order.
 extern const Lines kColumns;
@@ -26,6 +31,12 @@ struct NodeLine {
 NodeLine octelLine(const std::string& action, const std::string& serial, const std::string& name);
 NodeLine veltroLine(const std::string& action, const std::string& serial, const std::string& name);
 
+// The 19 cells of an Octel line named North or a Veltro line named South,
+// with the cells named in `changed` replaced.
+using Cells = std::map<std::string, std::string>;
+Lines octel(const std::string& action, const std::string& serial, const Cells& changed = {});
+Lines veltro(const std::string& action, const std::string& serial, const Cells& changed = {});
+
 // `count` adds of new nodes, Octel and Veltro in turn, serial numbers 1 to count.
 std::vector<NodeLine> mixedAdds(int count);
 
@@ -42,5 +53,14 @@ inline bool holds(const std::string& text, const std::string& part) { return tex
 
 // The result line the import writes for `values`.
 std::string resultLine(Lines values, const std::string& outcome, const std::string& details = "");
+
+// The rows `sql` selects, every value as text.
+std::vector<Row> rowsOf(platform::db::Connection& connection, const std::string& sql);
+
+// Stores one Octel node (with its three windows, unless told otherwise) or Veltro node.
+void addOctel(platform::db::Connection& connection, const std::string& serial, const std::string& name,
+              bool withWindows = true);
+void addVeltro(platform::db::Connection& connection, const std::string& serial, const std::string& name,
+               int codec = 307);
 
 }  // namespace tarnwick::e2e

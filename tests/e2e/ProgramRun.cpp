@@ -124,16 +124,7 @@ NodeDatabase::NodeDatabase(const ProgramFolder& folder)
   connection_->open(nodeSchema());
 }
 
-std::vector<Row> NodeDatabase::rows(const std::string& sql) {
-  platform::db::Recordset rs;
-  rs.open(sql, *connection_, platform::db::CursorType::Static, platform::db::LockType::ReadOnly);
-  std::vector<Row> result;
-  for (; !rs.eof(); rs.moveNext()) {
-    Row& row = result.emplace_back();
-    for (int i = 0; i < rs.fieldCount(); ++i) row.push_back(platform::toText(rs.field(rs.fieldName(i))));
-  }
-  return result;
-}
+std::vector<Row> NodeDatabase::rows(const std::string& sql) { return rowsOf(*connection_, sql); }
 
 void NodeDatabase::execute(const std::string& sql, const std::vector<platform::Value>& params) {
   connection_->execute(sql, params);
@@ -144,20 +135,11 @@ void NodeDatabase::clear() {
 }
 
 void NodeDatabase::addOctel(const std::string& serial, const std::string& name, bool withWindows) {
-  execute("INSERT INTO Node (SerialNo, Name, ServerType) VALUES (?, ?, 1)", {serial, name});
-  execute("INSERT INTO OctelNode (SerialNo, PhoneNo, Ext, DialingSequence) VALUES (?, '5551234', '22', 'N')", {serial});
-  for (int16_t type = 0; withWindows && type < 3; ++type) {
-    execute(
-        "INSERT INTO DeliveryWindow (WindowID, MessageType, SerialNo, BeginTime, EndTime, " + interval() +
-            ") VALUES (?, ?, ?, '12:00AM', '11:59PM', '30')",
-        {type, type, serial});
-  }
+  e2e::addOctel(*connection_, serial, name, withWindows);
 }
 
 void NodeDatabase::addVeltro(const std::string& serial, const std::string& name, int codec) {
-  execute("INSERT INTO Node (SerialNo, Name, ServerType, DefaultCodec) VALUES (?, ?, 2, ?)",
-          {serial, name, static_cast<int32_t>(codec)});
-  execute("INSERT INTO VPIMNode (SerialNo, DomainName, ProxyDomain) VALUES (?, 'vmsrv1', 'maildomain')", {serial});
+  e2e::addVeltro(*connection_, serial, name, codec);
 }
 
 void emptyServerDatabase() {

@@ -23,7 +23,6 @@ namespace tarnwick::e2e {
 namespace fs = platform::test::fs;
 using platform::test::readBytes;
 using platform::test::writeBytes;
-using Row = std::vector<std::string>;
 
 struct RunResult {
   int status = -1;

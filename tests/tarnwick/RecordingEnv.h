@@ -38,6 +38,33 @@ inline std::vector<std::string> crlfSplit(const std::string& text) {
   return lines;
 }
 
+// A file that reads `readableLines` lines and then fails every read, also
+// the look-ahead for its end, with error 75 as a read() on a failing disk does.
+class FailingInput : public platform::TextStream {
+ public:
+  FailingInput(std::unique_ptr<platform::TextStream> file, int readableLines)
+      : file_(std::move(file)), readsLeft_(readableLines) {}
+
+  std::string readLine() override { return readable(1).readLine(); }
+  bool atEndOfStream() override { return readable(0).atEndOfStream(); }
+  bool lineWasCut() const override { return file_->lineWasCut(); }
+  int32_t line() const override { return file_->line(); }
+  void writeLine(const std::string& text) override { file_->writeLine(text); }
+  platform::TextEncoding encoding() const override { return file_->encoding(); }
+  void setEncoding(platform::TextEncoding encoding) override { file_->setEncoding(encoding); }
+  void close() override { file_->close(); }
+
+ private:
+  platform::TextStream& readable(int reads) {
+    if (readsLeft_ == 0) throw platform::Error::fromNumber(platform::err::kPathFileAccess);
+    readsLeft_ -= reads;
+    return *file_;
+  }
+
+  std::unique_ptr<platform::TextStream> file_;
+  int readsLeft_;
+};
+
 class RecordingEnv : public platform::EnvWrapper {
  public:
   RecordingEnv() : EnvWrapper(platform::Env::Default()) {
@@ -54,7 +81,9 @@ class RecordingEnv : public platform::EnvWrapper {
   std::unique_ptr<platform::TextStream> openTextFile(const std::string& path, platform::IOMode mode, bool create,
                                                      platform::TextEncoding encoding) override {
     if (filesFail) throw platform::Error::fromNumber(platform::err::kDiskFull);
-    return target()->openTextFile(path, mode, create, encoding);
+    auto file = target()->openTextFile(path, mode, create, encoding);
+    if (path != failingFile) return file;
+    return std::make_unique<FailingInput>(std::move(file), readableLines);
   }
   void debugOutput(const std::string& text) override { debugLines.push_back(text); }
   void writeStdOut(const std::string& bytes) override { out += bytes; }
@@ -70,6 +99,8 @@ class RecordingEnv : public platform::EnvWrapper {
   platform::DiskSpace disk;  // the real disk while total is 0
   bool diskFails = false;
   bool filesFail = false;  // every file open fails as on a full disk
+  std::string failingFile;  // its reads fail after `readableLines` lines
+  int readableLines = 0;
   bool interactive = false;
   int waits = 0;
   std::string out;
