@@ -170,6 +170,23 @@ TEST_P(RecordsetTest, WindowBatchRolledBackLeavesNothingAndCommittedGetsTheDefau
   EXPECT_EQ(columnOf("SELECT * FROM DeliveryWindow ORDER BY MessageType", "Interval"), (Texts{"30", "240", "30"}));
 }
 
+// New rows go in as one INSERT, or as several when they bind more values
+// than one statement takes; either way a refused last row stores none.
+TEST_P(RecordsetTest, NewRowsOfOneBatchAreStoredAllOrNone) {
+  for (int rows : {3, 400}) {
+    Recordset rs;
+    rs.open("SELECT * FROM DeliveryWindow", conn_, kStatic, kBatch);
+    for (int i = 0; i < rows; ++i) {
+      rs.addNew();
+      const std::string serial = std::to_string(i + 1 < rows ? i : 0);  // the last repeats the first: not unique
+      setFields(rs, {{"WindowID", int16_t{0}}, {"MessageType", int16_t{0}}, {"SerialNo", serial}});
+      if (i % 2 == 1) rs.setField("Interval", text("5"));
+    }
+    EXPECT_EQ(errorNumberOf([&] { rs.updateBatch(); }), kDatabase) << rows;
+    EXPECT_EQ(countOf("SELECT * FROM DeliveryWindow"), 0) << rows;
+  }
+}
+
 // An update finds its row by the values read: it fails when that row changed
 // or went away underneath, or when it is one of two identical rows.
 TEST_P(RecordsetTest, UpdateChangesOnlyTheRowThatWasRead) {

@@ -65,9 +65,10 @@ class Connection {
 
   // Transactions on the connection; nesting is not supported. A write of
   // several rows (a batch update, an update of a row read before) is atomic
-  // on its own: outside a transaction it runs in one of its own; inside one
-  // it runs under a savepoint on the embedded engine, while on an ODBC data
-  // source the caller's roll-back is what undoes a failed write.
+  // on its own: new rows go in with one statement where they can; a write
+  // of more statements runs, outside a transaction, in one of its own, and
+  // inside one under a savepoint on the embedded engine, while on an ODBC
+  // data source the caller's roll-back is what undoes a failed write.
   void beginTrans();
   void commitTrans();
   void rollbackTrans();

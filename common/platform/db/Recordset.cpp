@@ -1,5 +1,6 @@
 #include "platform/db/Recordset.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "Session.h"
@@ -18,8 +19,7 @@ enum class RowState : uint8_t {
 };
 
 struct NamedValue {
-  std::string name;    // as the engine spells it, or as given before the table was read
-  std::string column;  // the name as statements write it, quoted
+  sql::ColumnName column;  // as the engine spells it, or as given before the table was read
   Value value;
 };
 
@@ -30,6 +30,59 @@ struct Row {
 };
 
 bool isPending(const Row& row) { return row.state == RowState::Modified || row.state == RowState::Added; }
+
+// Values one INSERT binds at most: SQLite's oldest limit, so that any engine
+// takes them.
+constexpr size_t kMaxInsertValues = 999;
+
+// New rows to insert with one statement: its shape and the values given.
+struct PlannedInsert {
+  InsertShape shape;
+  std::vector<Value> values;
+  size_t rows = 0;
+};
+
+// The edit of `column` in `row`; rows set alike hold it at `position`.
+const NamedValue* editOf(const Row& row, const sql::ColumnName& column, size_t position) {
+  if (position < row.edits.size() && row.edits[position].column == column) return &row.edits[position];
+  for (const auto& edit : row.edits) {
+    if (sql::equalsIgnoreCase(edit.column.name, column.name)) return &edit;
+  }
+  return nullptr;
+}
+
+// The INSERTs of new rows of `table`: the columns any of them was given,
+// each row with the values it was given (the others take their defaults),
+// as many rows to a statement as kMaxInsertValues allows.
+std::vector<PlannedInsert> plannedInserts(const std::string& table, const std::vector<const Row*>& added) {
+  std::vector<sql::ColumnName> columns;
+  if (!added.empty()) columns.reserve(added.front()->edits.size());
+  for (const Row* row : added) {
+    for (size_t i = 0; i < row->edits.size(); ++i) {
+      const sql::ColumnName& column = row->edits[i].column;
+      if (i < columns.size() && columns[i] == column) continue;
+      bool known = false;
+      for (const auto& seen : columns) known = known || sql::equalsIgnoreCase(seen.name, column.name);
+      if (!known) columns.push_back(column);
+    }
+  }
+  const size_t rowsEach = columns.empty() ? 1 : std::max<size_t>(1, kMaxInsertValues / columns.size());
+  std::vector<PlannedInsert> inserts;
+  for (size_t i = 0; i < added.size(); ++i) {
+    if (i % rowsEach == 0) {
+      inserts.push_back(PlannedInsert{InsertShape{table, columns, {}}, {}, 0});
+      inserts.back().values.reserve(std::min(rowsEach, added.size() - i) * columns.size());
+    }
+    PlannedInsert& insert = inserts.back();
+    for (size_t c = 0; c < columns.size(); ++c) {
+      const NamedValue* edit = editOf(*added[i], columns[c], c);
+      insert.shape.given.push_back(edit != nullptr);
+      if (edit != nullptr) insert.values.push_back(edit->value);
+    }
+    ++insert.rows;
+  }
+  return inserts;
+}
 
 }  // namespace
 
@@ -144,7 +197,7 @@ struct Recordset::Impl {
   // names: whatever it was not given shows as null.
   Value valueOf(const Row& row, const std::string& name) const {
     for (const auto& edit : row.edits) {
-      if (sql::equalsIgnoreCase(edit.name, name)) return edit.value;
+      if (sql::equalsIgnoreCase(edit.column.name, name)) return edit.value;
     }
     if (auto index = columnIndex(name)) return *index < row.stored.size() ? row.stored[*index] : Value();
     if (!read && row.state != RowState::Stored) return Value();
@@ -158,20 +211,17 @@ struct Recordset::Impl {
     if (read) {
       auto index = columnIndex(name);
       if (!index) raise(err::kItemNotFound);
-      return NamedValue{columns[*index], asSpelled(columns[*index]), value};
+      return NamedValue{{columns[*index], true}, value};
     }
     if (!sql::isPlainIdentifier(name)) raise(err::kItemNotFound);
-    return NamedValue{name, sql::quotedName(name, session->nameRules()), value};
+    return NamedValue{{name, false}, value};
   }
 
-  // A name the engine gave, quoted as it stands.
-  std::string asSpelled(const std::string& column) const {
-    return sql::quotedName(column, sql::NameRules{session->nameRules().quote, sql::NameCase::AsWritten});
-  }
+  std::string quoted(const sql::ColumnName& column) const { return sql::quotedName(column, session->nameRules()); }
 
   static void setEdit(Row& row, NamedValue edited) {
     for (auto& edit : row.edits) {
-      if (sql::equalsIgnoreCase(edit.name, edited.name)) {
+      if (sql::equalsIgnoreCase(edit.column.name, edited.column.name)) {
         edit.value = std::move(edited.value);
         return;
       }
@@ -181,15 +231,30 @@ struct Recordset::Impl {
 
   // ----------------------------------------------------------------- writing
 
-  // Writes the given pending rows: one insert on its own, anything more
-  // (or any update of a row read before) all or nothing.
+  // Writes the given pending rows: an UPDATE for each row read before, then
+  // the new rows with one INSERT. An INSERT alone is atomic; anything more
+  // (an update may match more than its row) runs all or nothing.
   void writeRows(const std::vector<size_t>& indices) {
-    if (indices.empty()) return;
+    std::vector<size_t> changed;
+    std::vector<const Row*> added;
+    for (size_t i : indices) {
+      if (rows[i].state == RowState::Added) {
+        added.push_back(&rows[i]);
+      } else {
+        changed.push_back(i);
+      }
+    }
+    std::vector<PlannedInsert> inserts = plannedInserts(*table, added);
     auto writeAll = [&] {
-      for (size_t i : indices) writeRow(rows[i]);
+      for (size_t i : changed) writeChange(rows[i]);
+      for (auto& insert : inserts) {
+        const size_t expected = insert.rows;
+        if (session->insert(std::move(insert.shape), insert.values) != static_cast<int64_t>(expected)) {
+          throw Error::database(DatabaseFailure::RowChanged);
+        }
+      }
     };
-    bool single = indices.size() == 1 && rows[indices.front()].state == RowState::Added;
-    if (single) {
+    if (changed.empty() && inserts.size() <= 1) {
       writeAll();
     } else {
       session->writeAtomically(writeAll);
@@ -197,16 +262,14 @@ struct Recordset::Impl {
     for (size_t i : indices) markWritten(rows[i]);
   }
 
-  void writeRow(const Row& row) {
+  void writeChange(const Row& row) {
     std::vector<std::string> names;
     std::vector<Value> values;
     for (const auto& edit : row.edits) {
-      names.push_back(edit.column);
+      names.push_back(quoted(edit.column));
       values.push_back(edit.value);
     }
-    std::string statement = row.state == RowState::Added
-                                ? sql::insertStatement(*table, names)
-                                : updateLocatingByStoredValues(row, names, values);
+    std::string statement = updateLocatingByStoredValues(row, names, values);
     if (session->run(statement, values, true) != 1) throw Error::database(DatabaseFailure::RowChanged);
   }
 
@@ -217,7 +280,7 @@ struct Recordset::Impl {
     std::vector<std::string> keyColumns;
     std::vector<bool> keyIsNull;
     for (size_t i = 0; i < row.stored.size(); ++i) {
-      keyColumns.push_back(asSpelled(columns[i]));
+      keyColumns.push_back(quoted({columns[i], true}));
       keyIsNull.push_back(isNull(row.stored[i]));
       if (!isNull(row.stored[i])) values.push_back(row.stored[i]);
     }
@@ -229,7 +292,7 @@ struct Recordset::Impl {
       row.state = RowState::Inserted;
       return;
     }
-    for (auto& edit : row.edits) row.stored[*columnIndex(edit.name)] = std::move(edit.value);
+    for (auto& edit : row.edits) row.stored[*columnIndex(edit.column.name)] = std::move(edit.value);
     row.edits.clear();
     row.state = RowState::Stored;
   }

@@ -78,7 +78,8 @@ class Recordset {
   // inserted here cannot be changed again until the record set is reopened.
   void update();
 
-  // Writes every pending row, all or none of them.
+  // Writes every pending row, all or none of them; the new ones with one
+  // INSERT (several only past the values one statement can bind).
   void updateBatch();
 
  private:

@@ -100,25 +100,66 @@ void Session::requireOpen() const {
 
 int64_t Session::run(const std::string& sql, const std::vector<Value>& params, bool keepPrepared) {
   requireOpen();
+  if (!keepPrepared) {
+    return translatingDriverErrors([&] { return PreparedStatement(session_, sql, params).run(params); });
+  }
+  return runKept(statements_, statementKey(sql, params), params, [&] { return sql; });
+}
+
+int64_t Session::insert(InsertShape shape, const std::vector<Value>& values) {
+  requireOpen();
+  InsertKey key{std::move(shape.table), std::move(shape.columns), {}};
+  std::string kinds = BoundParams::signature(values);
+  size_t next = 0;
+  key.cells.reserve(shape.given.size());
+  for (bool given : shape.given) key.cells += given ? kinds[next++] : '-';
+  return runKept(inserts_, key, values, [&] { return insertStatement(key); });
+}
+
+// Its text: "?" for each value given, the column's default for each other.
+std::string Session::insertStatement(const InsertKey& key) {
+  std::vector<std::string> columns;
+  for (const auto& column : key.columns) columns.push_back(sql::quotedName(column, nameRules_));
+  std::vector<bool> given;
+  std::vector<std::string> defaults(columns.size());
+  for (size_t i = 0; i < key.cells.size(); ++i) {
+    given.push_back(key.cells[i] != '-');
+    std::string& fallback = defaults[i % columns.size()];
+    if (!given.back() && fallback.empty()) fallback = defaultOf(key.table, key.columns[i % columns.size()]);
+  }
+  return sql::insertStatement(key.table, columns, given, defaults);
+}
+
+// Runs the statement kept under `key`, prepared from `sql()` on its first
+// use; one that fails is dropped, so its next use prepares it afresh.
+template <typename Key>
+int64_t Session::runKept(std::map<Key, std::unique_ptr<PreparedStatement>>& kept, const Key& key,
+                         const std::vector<Value>& params, const std::function<std::string()>& sql) {
   return translatingDriverErrors([&]() -> int64_t {
-    if (!keepPrepared) return PreparedStatement(session_, sql, params).run(params);
-    std::string key = statementKey(sql, params);
+    auto found = kept.find(key);
+    if (found == kept.end()) {
+      if (kept.size() >= kMaxKeptStatements) kept.clear();
+      found = kept.emplace(key, std::make_unique<PreparedStatement>(session_, sql(), params)).first;
+    }
     try {
-      return prepared(key, sql, params).run(params);
+      return found->second->run(params);
     } catch (...) {
-      statements_.erase(key);
+      kept.erase(found);
       throw;
     }
   });
 }
 
-PreparedStatement& Session::prepared(const std::string& key, const std::string& sql,
-                                              const std::vector<Value>& params) {
-  auto found = statements_.find(key);
-  if (found != statements_.end()) return *found->second;
-  if (statements_.size() >= kMaxKeptStatements) statements_.clear();
-  auto statement = std::make_unique<PreparedStatement>(session_, sql, params);
-  return *statements_.emplace(key, std::move(statement)).first->second;
+// What stands for a column's default among the values of a row: the word
+// DEFAULT on a server; SQLite has no such word, so there the default the
+// table declares for the column, or NULL when it declares none.
+std::string Session::defaultOf(const std::string& table, const sql::ColumnName& column) {
+  if (engine_ != "sqlite3") return "DEFAULT";
+  RowQuery declared(session_, "SELECT name, dflt_value FROM pragma_table_info(?)", {table});
+  for (std::vector<Value> row; declared.next(row);) {
+    if (sql::equalsIgnoreCase(toText(row[0]), column.name) && !isNull(row[1])) return "(" + toText(row[1]) + ")";
+  }
+  return "NULL";
 }
 
 std::unique_ptr<RowQuery> Session::query(const std::string& sql, const std::vector<Value>& params) {

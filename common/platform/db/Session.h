@@ -7,8 +7,10 @@
 #include <soci/soci.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -18,6 +20,15 @@
 #include "platform/Value.h"
 
 namespace platform::db {
+
+// The form of one INSERT of one or more rows: its table, its columns and,
+// row after row, one flag per column telling whether the row gives that
+// column a value; where not, the column takes its default.
+struct InsertShape {
+  std::string table;
+  std::vector<sql::ColumnName> columns;
+  std::vector<bool> given;
+};
 
 class Session {
  public:
@@ -42,6 +53,11 @@ class Session {
   // With `keepPrepared` the prepared statement is kept and reused for the
   // next run of the same text with values of the same kinds.
   int64_t run(const std::string& sql, const std::vector<Value>& params, bool keepPrepared);
+
+  // Inserts the rows of `shape` in one statement, atomic on its own; `values`
+  // are the values given, row after row. The statement is prepared once per
+  // shape and kinds of values. Returns the number of rows inserted.
+  int64_t insert(InsertShape shape, const std::vector<Value>& values);
 
   // Starts a SELECT; its rows are read through the returned query.
   std::unique_ptr<RowQuery> query(const std::string& sql, const std::vector<Value>& params);
@@ -68,15 +84,31 @@ class Session {
   void transactionStep(const std::string& sqliteStatement, void (soci::session::*odbcStep)());
   void writeInOwnTransaction(const std::function<void()>& write);
   void writeUnderSavepoint(const std::function<void()>& write);
-  PreparedStatement& prepared(const std::string& key, const std::string& sql,
-                              const std::vector<Value>& params);
+  std::string defaultOf(const std::string& table, const sql::ColumnName& column);
+  template <typename Key>
+  int64_t runKept(std::map<Key, std::unique_ptr<PreparedStatement>>& kept, const Key& key,
+                  const std::vector<Value>& params, const std::function<std::string()>& sql);
 
   soci::session session_;
   std::string engine_;
   std::string dataSource_;
   sql::NameRules nameRules_;
   bool inTransaction_ = false;
-  std::unordered_map<std::string, std::unique_ptr<PreparedStatement>> statements_;
+  // An INSERT kept for reuse: its table, its columns and, cell after cell,
+  // the kind of value bound there, or '-' where the column takes its default.
+  struct InsertKey {
+    std::string table;
+    std::vector<sql::ColumnName> columns;
+    std::string cells;
+    bool operator<(const InsertKey& other) const {
+      return std::tie(table, columns, cells) < std::tie(other.table, other.columns, other.cells);
+    }
+  };
+  std::string insertStatement(const InsertKey& key);
+
+  // Kept for reuse: statements by text and kinds of values, and INSERTs.
+  std::map<std::string, std::unique_ptr<PreparedStatement>> statements_;
+  std::map<InsertKey, std::unique_ptr<PreparedStatement>> inserts_;
   std::unordered_map<std::string, std::unique_ptr<RowQuery>> finishedQueries_;
 };
 

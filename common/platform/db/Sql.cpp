@@ -132,18 +132,24 @@ bool isPlainIdentifier(std::string_view name) {
 }
 
 std::string quotedName(std::string_view name, const NameRules& rules) {
-  std::string folded(name);
-  for (char& c : folded) {
+  const bool quoting = !rules.quote.empty() && rules.quote != " ";
+  const char doubled = quoting && rules.quote.size() == 1 ? rules.quote[0] : '\0';
+  std::string quoted;
+  quoted.reserve(name.size() + 2 * rules.quote.size() + 2);
+  if (quoting) quoted += rules.quote;
+  for (char c : name) {
     if (rules.unquoted == NameCase::Lower) c = lower(c);
     if (rules.unquoted == NameCase::Upper) c = upper(c);
-  }
-  if (rules.quote.empty() || rules.quote == " ") return folded;
-  std::string quoted = rules.quote;
-  for (char c : folded) {
     quoted += c;
-    if (rules.quote.size() == 1 && c == rules.quote[0]) quoted += c;
+    if (doubled != '\0' && c == doubled) quoted += c;
   }
-  return quoted + rules.quote;
+  if (quoting) quoted += rules.quote;
+  return quoted;
+}
+
+std::string quotedName(const ColumnName& column, const NameRules& rules) {
+  if (!column.spelledByEngine) return quotedName(column.name, rules);
+  return quotedName(column.name, NameRules{rules.quote, NameCase::AsWritten});
 }
 
 std::optional<std::string> dataSourceName(std::string_view connectionString) {
@@ -288,10 +294,16 @@ std::vector<std::string> splitScript(std::string_view script) {
   return statements;
 }
 
-std::string insertStatement(const std::string& table, const std::vector<std::string>& columns) {
+std::string insertStatement(const std::string& table, const std::vector<std::string>& columns,
+                            const std::vector<bool>& given, const std::vector<std::string>& defaults) {
   if (columns.empty()) return "INSERT INTO " + table + " DEFAULT VALUES";
-  std::vector<std::string> marks(columns.size(), "?");
-  return "INSERT INTO " + table + " (" + joined(columns, ", ") + ") VALUES (" + joined(marks, ", ") + ")";
+  std::vector<std::string> rows;
+  for (size_t first = 0; first < given.size(); first += columns.size()) {
+    std::vector<std::string> cells;
+    for (size_t i = 0; i < columns.size(); ++i) cells.push_back(given[first + i] ? "?" : defaults[i]);
+    rows.push_back("(" + joined(cells, ", ") + ")");
+  }
+  return "INSERT INTO " + table + " (" + joined(columns, ", ") + ") VALUES " + joined(rows, ", ");
 }
 
 std::string updateStatement(const std::string& table, const std::vector<std::string>& setColumns,

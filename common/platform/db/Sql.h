@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "platform/Value.h"
@@ -31,6 +32,21 @@ struct NameRules {
 // for: in the case the engine gives unquoted names, a quote inside doubled.
 // A reserved word (Interval) can name a column this way on every engine.
 std::string quotedName(std::string_view name, const NameRules& rules);
+
+// A column as a caller named it, or as the engine spells it (a name read
+// back from a query, which stands for its column only as it is written).
+struct ColumnName {
+  std::string name;
+  bool spelledByEngine = false;
+  bool operator==(const ColumnName&) const = default;
+  bool operator<(const ColumnName& other) const {
+    return std::tie(name, spelledByEngine) < std::tie(other.name, other.spelledByEngine);
+  }
+};
+
+// The column's name as statements write it: quoted as above, or, spelled by
+// the engine, quoted as it stands.
+std::string quotedName(const ColumnName& column, const NameRules& rules);
 
 // The data-source name of an ADO-style connection string
 // ("Data Source=Pelagor", also "DSN=Pelagor"; "key=value" pairs split by
@@ -86,9 +102,12 @@ std::string withNamedMarkers(std::string_view statement);
 // statements skipped.
 std::vector<std::string> splitScript(std::string_view script);
 
-// "INSERT INTO t (a, b) VALUES (?, ?)", or "INSERT INTO t DEFAULT VALUES"
-// when no column is given. Column names go in as given (quoted or not).
-std::string insertStatement(const std::string& table, const std::vector<std::string>& columns);
+// "INSERT INTO t (a, b) VALUES (?, ?), (?, d)": one row of cells for each
+// `columns.size()` flags of `given`, a cell "?" where its flag is set and
+// the column's entry of `defaults` where it is not. With no columns, "INSERT
+// INTO t DEFAULT VALUES" (one row). Names and defaults go in as given.
+std::string insertStatement(const std::string& table, const std::vector<std::string>& columns,
+                            const std::vector<bool>& given, const std::vector<std::string>& defaults);
 
 // "UPDATE t SET a = ?, b = ? WHERE k1 = ? AND k2 IS NULL ...": one "= ?"
 // per key that is not null, "IS NULL" for each null one. The keys' values
