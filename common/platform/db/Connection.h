@@ -68,7 +68,8 @@ class Connection {
   // on its own: new rows go in with one statement where they can; a write
   // of more statements runs, outside a transaction, in one of its own, and
   // inside one under a savepoint on the embedded engine, while on an ODBC
-  // data source the caller's roll-back is what undoes a failed write.
+  // data source the caller's roll-back is what undoes a failed write (on
+  // PostgreSQL a failed statement has ended the transaction by then).
   void beginTrans();
   void commitTrans();
   void rollbackTrans();

@@ -30,6 +30,15 @@ constexpr SQLULEN kQueryTimeoutSeconds = 30;
 constexpr const char* kMariaDbLibraryPrefix = "libmaodbc";
 constexpr unsigned long kMariaDbFoundRows = 2;
 
+// PostgreSQL's driver (psqlODBC): how its library's file name starts, and
+// its connection attribute that switches UseDeclareFetch at run time
+// (SQL_ATTR_PGOPT_USE_DECLAREFETCH).
+constexpr const char* kPsqlOdbcLibraryPrefix = "psqlodbc";
+constexpr SQLINTEGER kPsqlOdbcDeclareFetch = 65539;
+
+// Rows psqlODBC fetches at a time from a cursor.
+constexpr const char* kPsqlOdbcFetchRows = "500";
+
 // An ODBC handle, freed on every way out; null when it could not be had.
 class OdbcHandle {
  public:
@@ -134,31 +143,63 @@ std::string driverLibrary(const OdbcDataSource& source) {
   return profileSetting(source.driver, "Driver", "odbcinst.ini");
 }
 
-// MariaDB's driver (used for MySQL servers too) gets what the layer relies
-// on where the data source does not set it: FOUND_ROWS added to its OPTION
-// flags, so that rewriting a row with the values it holds counts as one row
-// written and not as a row changed underneath; CONN_TIMEOUT and
+// A driver setting the layer relies on: its key and the value it gets
+// unless the data source sets that key itself.
+struct DriverSetting {
+  const char* key;
+  std::string value;
+};
+
+std::string settingsUnlessSet(const OdbcDataSource& source, const std::vector<DriverSetting>& settings) {
+  std::string text;
+  for (const auto& [key, value] : settings) {
+    if (profileSetting(source.name, key, "odbc.ini").empty()) text += ";" + std::string(key) + "=" + value;
+  }
+  return text;
+}
+
+// MariaDB's driver (used for MySQL servers too): FOUND_ROWS added to its
+// OPTION flags, so that rewriting a row with the values it holds counts as
+// one row written and not as a row changed underneath; CONN_TIMEOUT and
 // READ_TIMEOUT, as it ignores the login and query timeouts (a statement the
 // server leaves unanswered fails, and the connection with it); and CHARSET,
 // as it would take the locale's character set for the program's UTF-8 text.
 std::string mariaDbSettings(const OdbcDataSource& source) {
-  auto unset = [&](const char* key) { return profileSetting(source.name, key, "odbc.ini").empty(); };
-  std::string settings;
-  std::string flags = profileSetting(source.name, unset("OPTION") ? "OPTIONS" : "OPTION", "odbc.ini");
+  std::string flags = profileSetting(source.name, "OPTION", "odbc.ini");
+  if (flags.empty()) flags = profileSetting(source.name, "OPTIONS", "odbc.ini");
   unsigned long options = std::strtoul(flags.c_str(), nullptr, 0);
+  std::string settings;
   if ((options & kMariaDbFoundRows) == 0) settings += ";OPTION=" + std::to_string(options | kMariaDbFoundRows);
-  if (unset("CONN_TIMEOUT")) settings += ";CONN_TIMEOUT=" + std::to_string(kLoginTimeoutSeconds);
-  if (unset("READ_TIMEOUT")) settings += ";READ_TIMEOUT=" + std::to_string(kQueryTimeoutSeconds);
-  if (unset("CHARSET")) settings += ";CHARSET=utf8mb4";
-  return settings;
+  return settings + settingsUnlessSet(source, {{"CONN_TIMEOUT", std::to_string(kLoginTimeoutSeconds)},
+                                               {"READ_TIMEOUT", std::to_string(kQueryTimeoutSeconds)},
+                                               {"CHARSET", "utf8mb4"}});
+}
+
+// psqlODBC: Protocol 7.4-1 rolls back the transaction on a failed statement
+// (the layer's callers roll back on any failure anyway) instead of wrapping
+// each statement in a savepoint of its own, a round trip more each;
+// UseDeclareFetch reads a long result through a cursor, Fetch rows at a
+// time, instead of holding all of it; UseServerSidePrepare off sends a
+// statement with its values, and the BEGIN of a transaction with its first
+// statement, in one round trip.
+std::string psqlOdbcSettings(const OdbcDataSource& source) {
+  return settingsUnlessSet(
+      source,
+      {{"Protocol", "7.4-1"}, {"UseDeclareFetch", "1"}, {"Fetch", kPsqlOdbcFetchRows}, {"UseServerSidePrepare", "0"}});
 }
 
 // "DSN=<name>" and the settings the layer needs of the source's driver.
 std::string odbcConnectString(const OdbcDataSource& source) {
-  std::string text = "DSN=" + source.name;
   std::string library = driverLibrary(source);
-  if (library.substr(library.rfind('/') + 1).starts_with(kMariaDbLibraryPrefix)) text += mariaDbSettings(source);
+  std::string file = library.substr(library.rfind('/') + 1);
+  std::string text = "DSN=" + source.name;
+  if (file.starts_with(kMariaDbLibraryPrefix)) text += mariaDbSettings(source);
+  if (file.starts_with(kPsqlOdbcLibraryPrefix)) text += psqlOdbcSettings(source);
   return text;
+}
+
+SQLHDBC connectionHandle(soci::session& session) {
+  return static_cast<soci::odbc_session_backend*>(session.get_backend())->hdbc_;
 }
 
 }  // namespace
@@ -219,6 +260,20 @@ void limitQueryTime(soci::session& session, soci::statement& statement) {
   if (session.get_backend_name() != "odbc") return;
   auto* backend = static_cast<soci::odbc_statement_backend*>(statement.get_backend());
   SQLSetStmtAttr(backend->hstmt_, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(kQueryTimeoutSeconds), 0);
+}
+
+std::optional<bool> psqlOdbcFetchesInBlocks(soci::session& session) {
+  if (session.get_backend_name() != "odbc") return std::nullopt;
+  if (!infoText(connectionHandle(session), SQL_DRIVER_NAME).starts_with(kPsqlOdbcLibraryPrefix)) return std::nullopt;
+  SQLULEN on = 0;
+  if (!SQL_SUCCEEDED(SQLGetConnectAttr(connectionHandle(session), kPsqlOdbcDeclareFetch, &on, sizeof on, nullptr))) {
+    return std::nullopt;
+  }
+  return on != 0;
+}
+
+void psqlOdbcFetchInBlocks(soci::session& session, bool on) {
+  SQLSetConnectAttr(connectionHandle(session), kPsqlOdbcDeclareFetch, reinterpret_cast<SQLPOINTER>(on ? 1 : 0), 0);
 }
 
 bool sqliteTransactionActive(soci::session& session) {

@@ -53,6 +53,14 @@ soci::connection_parameters sqliteParameters(const std::string& path);
 // on other engines.
 void limitQueryTime(soci::session& session, soci::statement& statement);
 
+// psqlODBC reads the rows of a query through a server cursor, a block at a
+// time, while its UseDeclareFetch is on: right for rows walked one by one,
+// two round trips more for rows read all at once. Whether the connection of
+// `session` does so now; nullopt when it is not on psqlODBC. The switch
+// holds for the queries run after it.
+std::optional<bool> psqlOdbcFetchesInBlocks(soci::session& session);
+void psqlOdbcFetchInBlocks(soci::session& session, bool on);
+
 // True while the SQLite connection of `session` is inside a transaction.
 bool sqliteTransactionActive(soci::session& session);
 

@@ -131,7 +131,7 @@ struct Recordset::Impl {
   // Reads every row of the SELECT. Rows added here and not yet inserted
   // stay, after the ones read; the current one stays current.
   void readAllRows() {
-    auto query = session->query(sql, params);
+    auto query = session->query(sql, params, false);
     std::vector<Row> fetched;
     std::vector<Value> values;
     while (query->next(values)) fetched.push_back(Row{std::move(values), {}, RowState::Stored});
@@ -148,7 +148,7 @@ struct Recordset::Impl {
   }
 
   void startStream() {
-    stream = session->query(sql, params);
+    stream = session->query(sql, params, true);
     fetchFromStream();
     streamHadRows = !rows.empty();
     columns = stream->columns();

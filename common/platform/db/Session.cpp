@@ -55,6 +55,8 @@ void Session::openOdbc(const OdbcDataSource& source) {
   engine_ = "odbc";
   dataSource_ = "ODBC data source " + source.name + ", driver " + source.driver + " (" + driver.description + ")";
   nameRules_ = driver.names;
+  blocksConfigured_ = psqlOdbcFetchesInBlocks(session_);
+  inBlocks_ = blocksConfigured_.value_or(false);
 }
 
 // WAL lets readers and one writer work side by side; with synchronous NORMAL
@@ -162,8 +164,12 @@ std::string Session::defaultOf(const std::string& table, const sql::ColumnName& 
   return "NULL";
 }
 
-std::unique_ptr<RowQuery> Session::query(const std::string& sql, const std::vector<Value>& params) {
+std::unique_ptr<RowQuery> Session::query(const std::string& sql, const std::vector<Value>& params, bool walked) {
   requireOpen();
+  if (blocksConfigured_ && inBlocks_ != (walked && *blocksConfigured_)) {
+    inBlocks_ = !inBlocks_;
+    psqlOdbcFetchInBlocks(session_, inBlocks_);
+  }
   auto finished = finishedQueries_.find(statementKey(sql, params));
   if (finished != finishedQueries_.end()) {
     std::unique_ptr<RowQuery> reused = std::move(finished->second);

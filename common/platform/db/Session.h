@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <unordered_map>
@@ -59,8 +60,10 @@ class Session {
   // shape and kinds of values. Returns the number of rows inserted.
   int64_t insert(InsertShape shape, const std::vector<Value>& values);
 
-  // Starts a SELECT; its rows are read through the returned query.
-  std::unique_ptr<RowQuery> query(const std::string& sql, const std::vector<Value>& params);
+  // Starts a SELECT; its rows are read through the returned query, which
+  // runs at its first next(). Rows `walked` one by one are fetched in blocks
+  // where the driver can (psqlODBC's cursor); others come all at once.
+  std::unique_ptr<RowQuery> query(const std::string& sql, const std::vector<Value>& params, bool walked);
 
   // Takes back a query whose rows were all read, so the next query of the
   // same text and value kinds reuses its prepared statement.
@@ -94,6 +97,10 @@ class Session {
   std::string dataSource_;
   sql::NameRules nameRules_;
   bool inTransaction_ = false;
+  // On psqlODBC: whether the data source fetches in blocks, and whether the
+  // connection does so now.
+  std::optional<bool> blocksConfigured_;
+  bool inBlocks_ = false;
   // An INSERT kept for reuse: its table, its columns and, cell after cell,
   // the kind of value bound there, or '-' where the column takes its default.
   struct InsertKey {
