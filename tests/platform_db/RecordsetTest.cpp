@@ -256,7 +256,7 @@ TEST_P(RecordsetTest, ASecondNodeOfOneSerialNumberIsRefusedWithTheEnginesMessage
 }
 
 TEST_P(RecordsetTest, ValuesReachTheEngineVerbatim) {
-  const std::string name = "');DROP TABLE Node--";  // 20 characters, as Name holds
+  const std::string name = "\\');DROP TABLE No--";  // at most 20 characters, as Name holds
   Recordset rs;
   rs.open("SELECT * FROM Node", conn_, kStatic, kOptimistic);
   rs.addNew();
