@@ -139,7 +139,9 @@ bool ucQuillet::lineWasCut() const { return stream_ && stream_->lineWasCut(); }
 Fields ucQuillet::OpenCSV(bool firstLineColumnNames, bool /*validateData*/) {
   if (csvFile_ == kNotSpecified) platform::raise(CSVMAN_ERROR_CSVFILENOTSPECIFIED);
   platform::Env* env = platform::env();
-  if (!env->fileExists(csvFile_)) platform::raise(CSVMAN_ERROR_CSVFILENOTFOUND);
+  if (csvFile_ != platform::kStandardInput && !env->fileExists(csvFile_)) {
+    platform::raise(CSVMAN_ERROR_CSVFILENOTFOUND);
+  }
   stream_ = env->openTextFile(csvFile_, platform::IOMode::ForReading, false,
                               platform::TextEncoding::Cp1252);
   maxCols_ = 0;

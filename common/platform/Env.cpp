@@ -254,6 +254,34 @@ TimePoint toTimePoint(fs::file_time_type t) {
   return std::chrono::time_point_cast<Clock::duration>(std::chrono::file_clock::to_sys(t));
 }
 
+// Standard input, seekable from where its text starts (see openTextFile).
+FileDescriptor seekableStandardInput() {
+  struct stat st;
+  if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode)) {
+    FileDescriptor in(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+    if (!in.isOpen()) raiseSystemError(errno, err::kFileNotFound);
+    return in;
+  }
+  const char* folder = std::getenv("TMPDIR");
+  std::string name = joinPath(folder != nullptr && *folder != '\0' ? folder : "/tmp", "tarnwick-stdin.XXXXXX");
+  FileDescriptor copy(::mkostemp(name.data(), O_CLOEXEC));
+  if (!copy.isOpen()) raiseSystemError(errno, err::kPathNotFound);
+  ::unlink(name.c_str());
+  std::string chunk(64 * 1024, '\0');
+  // After a signal the import stops before its first line: the copy need not go on.
+  while (caughtInterrupt == 0) {
+    const ssize_t got = ::read(STDIN_FILENO, chunk.data(), chunk.size());
+    if (got == 0) break;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) raiseSystemError(errno, err::kFileNotFound);
+    if (int error = writeAll(copy.get(), std::string_view(chunk.data(), static_cast<size_t>(got)))) {
+      raiseSystemError(error, err::kPathNotFound);
+    }
+  }
+  if (::lseek(copy.get(), 0, SEEK_SET) != 0) raiseSystemError(errno, err::kPathFileAccess);
+  return copy;
+}
+
 class PosixEnv final : public Env {
  public:
   // The executable of a running process never changes: read it once.
@@ -276,6 +304,9 @@ class PosixEnv final : public Env {
 
   std::unique_ptr<TextStream> openTextFile(const std::string& path, IOMode mode, bool create,
                                            TextEncoding encoding) override {
+    if (path == kStandardInput && mode == IOMode::ForReading) {
+      return std::make_unique<FileTextStream>(seekableStandardInput(), mode, encoding);
+    }
     FileDescriptor file(::open(path.c_str(), openFlags(mode, create), 0666));
     if (!file.isOpen()) raiseSystemError(errno, create ? err::kPathNotFound : err::kFileNotFound);
     return std::make_unique<FileTextStream>(std::move(file), mode, encoding);
@@ -352,6 +383,11 @@ class PosixEnv final : public Env {
     return cwd.get();
   }
 
+  std::optional<std::string> variable(const std::string& name) override {
+    const char* value = std::getenv(name.c_str());
+    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+  }
+
   std::string consoleCharset() override { return ::nl_langinfo(CODESET); }
 
   // Never closed: dlopen hands out the same library again on the next call.
@@ -361,7 +397,7 @@ class PosixEnv final : public Env {
   }
 
   void debugOutput(const std::string& text) override {
-    if (std::getenv("TARNWICK_DEBUG_OUTPUT") != nullptr) writeStdErr(text + "\n");
+    if (variable("TARNWICK_DEBUG_OUTPUT")) writeStdErr(text + "\n");
   }
 
   void writeStdOut(const std::string& bytes) override { writeAll(STDOUT_FILENO, bytes); }

@@ -1,6 +1,7 @@
 // Env: the one narrow interface through which the program and the reader reach
 // the operating system (files, folders, clock, time zone, disks, locale,
-// standard streams, shared libraries and the debugger output). Env::Default()
+// environment variables, standard streams, shared libraries and the debugger
+// output). Env::Default()
 // is the real Linux one; tests install their own (or wrap the default) with
 // setEnv() to produce faults and fixed clocks.
 //
@@ -25,7 +26,9 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -46,6 +49,11 @@ struct DiskSpace {
 
 // The longest line a text stream reads whole, in bytes (1 MiB).
 inline constexpr size_t kMaxLineBytes = 1024 * 1024;
+
+// The input path that stands for standard input (openTextFile, ForReading),
+// and the path under which identifyFile finds what standard input reads.
+inline constexpr std::string_view kStandardInput = "-";
+inline constexpr const char* kStandardInputFile = "/dev/stdin";
 
 // What a path names: nothing, a regular file, or a file of another kind.
 enum class FileKind { Missing, Regular, Directory, Fifo, Device, Other };
@@ -145,6 +153,10 @@ class Env {
   // Opens a text file. ForWriting empties an existing file, ForAppending
   // keeps it; `create` makes a missing file, otherwise a missing one fails
   // with 53. A file we may not open fails with 70, a missing folder with 76.
+  // kStandardInput opened ForReading reads standard input, always through a
+  // seekable file that starts where the text starts: standard input itself
+  // when it is a regular file, else a copy of all it holds, taken at once in
+  // an unlinked temporary file (a signal ends the copy where it is).
   virtual std::unique_ptr<TextStream> openTextFile(const std::string& path, IOMode mode,
                                                    bool create, TextEncoding encoding) = 0;
 
@@ -187,6 +199,9 @@ class Env {
 
   // The current directory. Fails with Error 76 when it no longer exists.
   virtual std::string currentFolder() = 0;
+
+  // The value of the environment variable `name`; none when it is not set.
+  virtual std::optional<std::string> variable(const std::string& name) = 0;
 
   // The character set of the console as the user's locale names it
   // ("UTF-8", "ISO-8859-15", "ANSI_X3.4-1968" in the C locale).
@@ -257,6 +272,7 @@ class EnvWrapper : public Env {
   std::tm localCalendar(std::time_t t) override { return target_->localCalendar(t); }
   std::time_t fromLocalCalendar(std::tm calendar) override { return target_->fromLocalCalendar(calendar); }
   std::string currentFolder() override { return target_->currentFolder(); }
+  std::optional<std::string> variable(const std::string& name) override { return target_->variable(name); }
   std::string consoleCharset() override { return target_->consoleCharset(); }
   void* libraryFunction(const std::string& path, const std::string& name) override {
     return target_->libraryFunction(path, name);

@@ -1,11 +1,24 @@
 #include "ProgramInfo.h"
 
 #include "Env.h"
+#include "Error.h"
 #include "Paths.h"
 
 namespace platform {
 
 std::string programFolder() { return parentFolderName(env()->programPath()); }
+
+std::string dataFolder() {
+  const std::optional<std::string> home = env()->variable(kDataFolderVariable);
+  if (!home) return programFolder();
+  const std::string name = kDataFolderVariable;
+  if (home->empty()) {
+    throw Error(err::kPathNotFound, name + " is set but empty: set it to a folder you may write, or unset it");
+  }
+  const std::string folder = absolutePathName(*home);
+  if (!env()->folderExists(folder)) throw Error(err::kPathNotFound, name + " names no folder: " + folder);
+  return folder;
+}
 
 std::string programName() { return baseName(env()->programPath()); }
 

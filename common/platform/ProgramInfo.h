@@ -9,6 +9,16 @@ namespace platform {
 // The directory that holds the running executable.
 std::string programFolder();
 
+// The environment variable that names the data folder.
+inline constexpr const char* kDataFolderVariable = "TARNWICK_HOME";
+
+// The folder that holds the logs, the embedded database and the default
+// export: the one TARNWICK_HOME names (made absolute), else the program
+// folder. Fails with Error 76, its text saying why, when TARNWICK_HOME is
+// set but empty or names no folder: a mistyped name never leads a run to
+// another database.
+std::string dataFolder();
+
 // The executable's file name without its extension ("tarnwick"; a copy
 // named "nodeadmin" says "nodeadmin").
 std::string programName();

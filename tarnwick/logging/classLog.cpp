@@ -103,7 +103,7 @@ classLog::classLog() : programName_(platform::programName()) {
 classLog::~classLog() = default;
 
 std::string classLog::makeLogFileName() {
-  strLogDir_ = platform::joinPath(platform::programFolder(), "LOGS");
+  strLogDir_ = platform::joinPath(platform::dataFolder(), "LOGS");
   if (!platform::env()->folderExists(strLogDir_)) platform::env()->createFolder(strLogDir_);
   platform::LocalTime t = platform::toLocalTime(platform::env()->now());
   std::string stamp = std::to_string(t.year) + twoDigits(t.month) + twoDigits(t.day) + "_" + twoDigits(t.hour) +

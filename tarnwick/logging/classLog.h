@@ -1,5 +1,5 @@
 // classLog: the one logger of a run. It writes the run's log file in "LOGS"
-// beside the program, mirrors every message to the debugger output, traces
+// in the data folder, mirrors every message to the debugger output, traces
 // procedure entry and exit with indentation and elapsed time, dumps data
 // objects, and prunes old logs when it is created.
 #pragma once

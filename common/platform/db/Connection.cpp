@@ -8,7 +8,7 @@
 
 namespace platform::db {
 
-std::string embeddedDatabaseFile(const std::string& name) { return joinPath(programFolder(), name + ".db"); }
+std::string embeddedDatabaseFile(const std::string& name) { return joinPath(dataFolder(), name + ".db"); }
 
 Connection::Connection() : session_(std::make_unique<Session>()) {}
 Connection::~Connection() = default;

@@ -20,7 +20,7 @@ namespace platform::db {
 class Session;
 
 // The embedded SQLite file that serves data source `name` when no DSN of
-// that name is defined: <program folder>/<name>.db.
+// that name is defined: <data folder>/<name>.db.
 std::string embeddedDatabaseFile(const std::string& name);
 
 class Connection {
@@ -35,7 +35,7 @@ class Connection {
 
   // Opens the named data source: the unixODBC DSN of that name when one is
   // defined ($ODBCINI, ~/.odbc.ini, /etc/odbc.ini), otherwise the embedded
-  // SQLite file <program folder>/<name>.db, created with the DDL script
+  // SQLite file <data folder>/<name>.db, created with the DDL script
   // `newDatabaseSchema` (statements separated by ";") when it is missing or
   // holds no tables (WAL journal, synchronous NORMAL, a busy timeout of
   // 10 s). An ODBC configuration file that exists and cannot be read, or a

@@ -59,6 +59,7 @@ class IucQuillet {
  public:
   virtual ~IucQuillet() = default;
 
+  // The file OpenCSV reads; "-" (platform::kStandardInput) reads standard input.
   virtual std::string CSVFile() const = 0;
   virtual void CSVFile(const std::string& path) = 0;
   virtual std::string ColumnDefinitionFile() const = 0;
