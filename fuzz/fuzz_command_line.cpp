@@ -4,9 +4,10 @@
 //
 // Beyond not crashing: when every word is an option, "/name:value" or "/name"
 // (or the same with "-"), with a name free of separators, quotes and option
-// characters and a value free of quotes, and a "/name" may be followed by one
-// plain word as its value, the options come back exactly as the words gave
-// them; a name repeated in any case ends the process instead.
+// characters and a value free of quotes (and, after "/", a name the program
+// knows), and a "/name" may be followed by one plain word as its value, the
+// options come back exactly as the words gave them, under the key of a known
+// name or else the name in lower case; a key repeated ends the process instead.
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -52,7 +53,9 @@ std::optional<ExpectedOption> optionOf(const std::string& word, bool& bare) {
   const std::string name = word.substr(1, bare ? std::string::npos : colon - 1);
   const std::string value = bare ? "" : word.substr(colon + 1);
   if (!isPlainName(name) || value.find('"') != std::string::npos) return std::nullopt;
-  return ExpectedOption{fuzz::asciiLowerCase(name), value};
+  const std::optional<std::string> key = tarnwick::optionKey(name);
+  if (word.front() == '/' && !key) return std::nullopt;  // a value such as a path
+  return ExpectedOption{key.value_or(fuzz::asciiLowerCase(name)), value};
 }
 
 // A word a bare option takes as its value: not empty, no quote, no option start.

@@ -5,7 +5,6 @@
 
 #include "logging/RunOutcome.h"
 #include "platform/Env.h"
-#include "platform/Error.h"
 #include "platform/Text.h"
 
 namespace tarnwick {
@@ -18,8 +17,20 @@ std::string quoted(const std::string& text) {
   return text.find('"') == std::string::npos ? "\"" + text + "\"" : text;
 }
 
+// A "/" word names options only when its first part is an option name:
+// "/e/i" is two options, "/srv/in/nodes.csv" a path.
+bool isOptionWord(const std::string& word) {
+  if (word.empty() || word == platform::kStandardInput || !startsOption(word.front())) return false;
+  if (word.front() == '-') return true;
+  const size_t end = word.find_first_of("/:", 1);
+  return optionKey(std::string_view(word).substr(1, end == std::string::npos ? end : end - 1)).has_value();
+}
+
 std::string argumentWord(const std::string& word) {
-  if (word.empty() || !startsOption(word.front())) return quoted(word);
+  if (word.starts_with("--")) {
+    if (std::optional<std::string> key = optionKey(std::string_view(word).substr(2))) return "/" + *key;
+  }
+  if (!isOptionWord(word)) return quoted(word);
   size_t colon = word.find(':');
   if (colon == std::string::npos || colon + 1 == word.size()) return word;
   return word.substr(0, colon + 1) + quoted(word.substr(colon + 1));
@@ -50,6 +61,8 @@ void showDuplicateOption(const std::string& nameAsTyped) {
 
 class Tokeniser {
  public:
+  explicit Tokeniser(bool endOnRepeat) : endOnRepeat_(endOnRepeat) {}
+
   Options run(const std::string& text) {
     for (char c : text) take(c);
     if (!name_.empty()) store();
@@ -81,16 +94,17 @@ class Tokeniser {
   static bool isSeparator(char c) { return c == ':' || c == '\t' || c == ' '; }
 
   void store() {
-    try {
-      options_.add(lowerCase(name_), value_);
-    } catch (const platform::Error& e) {
-      if (e.number() != platform::err::kDuplicateKey) throw;
+    const std::string key = optionKey(name_).value_or(lowerCase(name_));
+    if (!options_.exists(key)) {
+      options_.add(key, value_);
+    } else if (endOnRepeat_) {
       showDuplicateOption(name_);
     }
     name_.clear();
     value_.clear();
   }
 
+  const bool endOnRepeat_;
   Options options_;
   std::string name_;
   std::string value_;
@@ -101,6 +115,24 @@ class Tokeniser {
 
 }  // namespace
 
+std::optional<std::string> optionKey(std::string_view name) {
+  const std::string lower = lowerCase(std::string(name));
+  for (const OptionName& option : kOptionNames) {
+    if (lower == option.name) return option.key;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> unknownOption(const Options& options) {
+  for (const auto& [key, value] : options) {
+    if (std::none_of(std::begin(kOptionNames), std::end(kOptionNames),
+                     [&](const OptionName& option) { return key == option.key; })) {
+      return key;
+    }
+  }
+  return std::nullopt;
+}
+
 std::string buildArgumentText(const std::vector<std::string>& words) {
   std::string text;
   for (const auto& word : words) {
@@ -110,6 +142,8 @@ std::string buildArgumentText(const std::vector<std::string>& words) {
   return text;
 }
 
-Options parseCommandLine(const std::string& argumentText) { return Tokeniser().run(argumentText); }
+Options parseCommandLine(const std::string& argumentText) { return Tokeniser(true).run(argumentText); }
+
+Options scanCommandLine(const std::string& argumentText) { return Tokeniser(false).run(argumentText); }
 
 }  // namespace tarnwick

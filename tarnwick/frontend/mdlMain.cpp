@@ -1,6 +1,7 @@
 #include "mdlMain.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "StdOutput.h"
 #include "frmUsage.h"
@@ -28,16 +29,31 @@ std::string bannerLine() {
   return platform::productName() + " Version: " + version;
 }
 
-// The logger is created before anything else; without a log directory the
-// program cannot run its job.
+// Help and version are answered before anything is opened or written.
+std::optional<int> answerWithoutRun(const std::string& argumentText) {
+  const Options wanted = scanCommandLine(argumentText);
+  if (!wanted.exists("help") && !wanted.exists("version")) return std::nullopt;
+  StdOutput console;
+  wanted.exists("help") ? showUsage(console) : printLine(console, bannerLine());
+  return RunOutcome::kSuccess;
+}
+
+// The logger is created before anything else, in the data folder; without a
+// log directory the program cannot run its job.
 bool startLog() {
+  platform::Env* env = platform::env();
+  std::string logDir;
   try {
+    logDir = platform::joinPath(platform::dataFolder(), "LOGS");
     Log();
     return true;
-  } catch (const platform::Error& e) {
-    std::string logDir = platform::joinPath(platform::programFolder(), "LOGS");
-    platform::env()->writeStdErr(platform::toConsoleCharset("ERROR: Cannot create log directory " + logDir + " - " +
-                                                            e.description() + "\r\n"));
+  } catch (const platform::Error& e) {  // without logDir: the data folder itself is unusable
+    std::string text = logDir.empty() ? e.description()
+                                      : "Cannot create log directory " + logDir + " - " + e.description();
+    if (!logDir.empty() && !env->variable(platform::kDataFolderVariable)) {
+      text += "\r\nSet TARNWICK_HOME to a folder you may write.";
+    }
+    env->writeStdErr(platform::toConsoleCharset("ERROR: " + text + "\r\n"));
     return false;
   }
 }
@@ -66,7 +82,7 @@ std::string protectedOutput(const std::string& output, const std::string& input)
     std::string path;
     const char* what;
   } ownFiles[] = {
-      {input, "the input file"},
+      {input == platform::kStandardInput ? platform::kStandardInputFile : input, "the input file"},
       {database, "the node database"},
       {database + "-wal", "the node database"},
       {database + "-shm", "the node database"},
@@ -94,11 +110,6 @@ bool outputRefused(const Procedure& p, IPrintTarget& console, const std::string&
   return !what.empty();
 }
 
-// A name typed alone completes to a file in the program folder.
-std::string inProgramFolder(const std::string& path) {
-  return platform::parentFolderName(path).empty() ? platform::joinPath(platform::programFolder(), path) : path;
-}
-
 }  // namespace
 
 void openConnection(platform::db::Connection& connection) {
@@ -107,6 +118,7 @@ void openConnection(platform::db::Connection& connection) {
 }
 
 int main(const std::string& argumentText) {
+  if (std::optional<int> status = answerWithoutRun(argumentText)) return *status;
   if (!startLog()) return RunOutcome::kNoJobRan;
   StdOutput console;
   ProgramObjects objects(console);
@@ -159,17 +171,22 @@ int32_t checkCommandLine(Options& options, IPrintTarget& console) {
   int32_t mode = kNothingToDo;
   p.run([&] {
     bool invalid = false;
-    p.step(5, [&] { invalid = options.exists("e") == options.exists("i"); });
+    std::optional<std::string> unknown;
+    p.step(5, [&] {
+      unknown = unknownOption(options);
+      invalid = unknown || options.exists("e") == options.exists("i");
+    });
     p.step(6, [&] {
       if (!invalid) return;
       showUsage(console);
+      if (unknown) refuse(p, console, "ERROR: Unknown option: " + *unknown);
       p.leave();
     });
     if (options.exists("e")) {
       p.step(10, [&] { mode = kExport; });
       p.step(12, [&] {
         std::string& path = options.item("e");
-        path = path.empty() ? platform::joinPath(platform::programFolder(), "NodeExport.csv") : inProgramFolder(path);
+        if (path.empty()) path = platform::joinPath(platform::dataFolder(), "NodeExport.csv");
       });
       p.step(18, [&] { printLine(console, "Export node data to: " + options.item("e")); });
       p.step(19, [&] { Log().log("Export node data to: " + options.item("e"), kInfo, p.tag()); });
@@ -178,13 +195,17 @@ int32_t checkCommandLine(Options& options, IPrintTarget& console) {
       });
     } else if (options.exists("i")) {
       bool found = false;
-      p.step(24, [&] { options.item("i") = inProgramFolder(options.item("i")); });
-      p.step(26, [&] { found = platform::env()->fileExists(options.item("i")); });
+      p.step(26, [&] {
+        const std::string& input = options.item("i");
+        found = input == platform::kStandardInput || platform::env()->fileExists(input);
+      });
       if (found) {
         p.step(27, [&] { printLine(console, "Using Input File: " + options.item("i")); });
         p.step(28, [&] { mode = kImport; });
         p.step(36, [&] {
-          if (!options.exists("o")) options.add("o", platform::baseName(options.item("i")) + ".out.csv");
+          if (options.exists("o")) return;
+          const std::string input = options.item("i");
+          options.add("o", (input == platform::kStandardInput ? "stdin" : platform::baseName(input)) + ".out.csv");
         });
         p.step(38, [&] { printLine(console, "Output file: " + options.item("o")); });
         p.step(39, [&] {
@@ -225,6 +246,15 @@ void showUsage(IPrintTarget& console) {
       "Export Options:",
       "   /e:OutputFilename     Export Nodes to Outputfilename",
       "                           Outputfilename is optional, if not specified NodeExport.csv will be used",
+      "",
+      "Other Options:",
+      "   /i:-                  Import from standard input; results go to stdin.out.csv unless /o is given",
+      "   --help, -h, -?, /?    Show this screen",
+      "   --version             Show the program's version",
+      "",
+      "Environment:",
+      "   TARNWICK_HOME         The folder for LOGS, Pelagor.db and the default NodeExport.csv",
+      "                           If not set, the program's folder is used",
       "",
       " Column Headers",
       "  The following column headers are expected in the input file.  Please see the included README.HTM for more",

@@ -65,5 +65,17 @@ TEST_F(ImportTest, Utf8InputGivesAUtf8ResultFileHoldingEveryValue) {
   EXPECT_EQ(db.rows("SELECT Name FROM Node"), std::vector<Row>{{name}});
 }
 
+// Standard input, here a pipe, is imported as a file is; its results go to stdin.out.csv.
+TEST_F(ImportTest, StandardInputIsImportedWithItsResultsInStdinOutCsv) {
+  writeInput({veltro("A", "7")});
+  std::string pipe = folder.path("in.pipe"), writer = "cat '" + folder.path("nodes.csv") + "' >'" + pipe + "'";
+  ASSERT_EQ(std::system(("mkfifo '" + pipe + "' && (" + writer + " &)").c_str()), 0);
+  RunResult run = folder.run({"-i", "-"}, "", pipe);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(holds(run.out, "Using Input File: -\r\nOutput file: stdin.out.csv\r\n")) << run.out;
+  EXPECT_EQ(resultLines(folder.path("stdin.out.csv")), Lines{resultLine(veltro("A", "7"), "Successful")});
+  EXPECT_EQ(rowsOf("VPIMNode"), 1u);
+}
+
 }  // namespace
 }  // namespace tarnwick::e2e

@@ -37,8 +37,9 @@ ProgramFolder::ProgramFolder(const std::string& programName, const std::string& 
   for (const char* file : {"libquillet.so", "README.HTM"}) fs::copy_file(built + "/" + file, path(file));
 }
 
-RunResult ProgramFolder::run(const std::vector<std::string>& args, const std::string& workingDir) const {
-  return start(args, workingDir).wait();
+RunResult ProgramFolder::run(const std::vector<std::string>& args, const std::string& workingDir,
+                             const std::string& input) const {
+  return startCommand(shellQuoted(program()), args, workingDir, input).wait();
 }
 
 StartedRun ProgramFolder::start(const std::vector<std::string>& args, const std::string& workingDir) const {
@@ -61,14 +62,14 @@ RunResult ProgramFolder::runUnprivileged(const std::vector<std::string>& args) c
 // folder, then records the exit status; its own output pipe stays empty. A
 // small shell in between records the program's process id and becomes it.
 StartedRun ProgramFolder::startCommand(const std::string& launcher, const std::vector<std::string>& args,
-                                       const std::string& workingDir) const {
+                                       const std::string& workingDir, const std::string& input) const {
   std::string scratch = folder_.path() + "." + std::to_string(++runsStarted_) + ".";
   std::string command = "cd " + shellQuoted(workingDir.empty() ? path() : workingDir) +
                         " && sh -c 'echo $$ >\"$0.new\" && mv \"$0.new\" \"$0\" && exec \"$@\"' " +
                         shellQuoted(scratch + "pid") + " " + launcher;
   for (const auto& arg : args) command += " " + shellQuoted(arg);
-  command += " >" + shellQuoted(scratch + "out") + " 2>" + shellQuoted(scratch + "err") + " </dev/null; echo $? >" +
-             shellQuoted(scratch + "status");
+  command += " >" + shellQuoted(scratch + "out") + " 2>" + shellQuoted(scratch + "err") + " <" + shellQuoted(input) +
+             "; echo $? >" + shellQuoted(scratch + "status");
   FILE* shell = popen(command.c_str(), "r");
   EXPECT_NE(shell, nullptr) << command;
   return StartedRun(shell, scratch);

@@ -53,8 +53,10 @@ class ProgramFolder {
 
   std::string path(const std::string& name = "") const { return folder_.path(joinedName(name)); }
   std::string program() const { return path(programName_); }
-  // Runs the program with `args` in `workingDir` (default: the folder), stdin closed; start() returns at once.
-  RunResult run(const std::vector<std::string>& args, const std::string& workingDir = "") const;
+  // Runs the program with `args` in `workingDir` (default: the folder), standard input from `input`
+  // (start(): closed); start() returns at once.
+  RunResult run(const std::vector<std::string>& args, const std::string& workingDir = "",
+                const std::string& input = "/dev/null") const;
   StartedRun start(const std::vector<std::string>& args, const std::string& workingDir = "") const;
 
   // Hands the folder to "nobody" (root ignores permissions), `lockedFile` read-only;
@@ -67,7 +69,7 @@ class ProgramFolder {
 
  private:
   StartedRun startCommand(const std::string& launcher, const std::vector<std::string>& args,
-                          const std::string& workingDir) const;
+                          const std::string& workingDir, const std::string& input = "/dev/null") const;
 
   std::string joinedName(const std::string& name) const {
     return folderName_.empty() || name.empty() ? folderName_ + name : folderName_ + "/" + name;

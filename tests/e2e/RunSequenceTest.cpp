@@ -39,15 +39,22 @@ TEST_F(RunSequenceTest, ExportOnANewFolderCreatesTheDatabaseAndLogsHeaderRetenti
   EXPECT_TRUE(holds(log, "[mdlMain]main)   Data source: " + dataSource)) << log;
 }
 
-// The screen's layout is checked by the unit tests; here the program's own name.
-TEST_F(RunSequenceTest, NoArgumentsShowsTheUsageScreenUnderTheProgramsOwnName) {
+// The screen's layout is checked by the unit tests; here the program's own name. --help and its
+// short forms show the screen alone and --version the banner line, with status 0, no log and no database.
+TEST_F(RunSequenceTest, UsageScreenUnderTheProgramsOwnNameAndHelpAndVersionWithoutLogOrDatabase) {
   ProgramFolder renamed("nodeadmin");
-  RunResult run = renamed.run({});
-  EXPECT_EQ(run.status, 2);
-  Lines lines = crlfLines(run.out);
-  ASSERT_EQ(lines.size(), 2u + 50u);
-  EXPECT_EQ(Lines(lines.begin() + 4, lines.begin() + 6),
-            (Lines{"nodeadmin /i:InputFilename [/o:OutputFilename]", "nodeadmin /e:OutputFilename"}));
+  const struct { std::vector<std::string> args; int status; size_t lines; } cases[] = {
+      {{"--help"}, 0, 59}, {{"-h"}, 0, 59}, {{"-?"}, 0, 59}, {{"/e", "/?"}, 0, 59}, {{"--version"}, 0, 1}, {{}, 2, 61}};
+  for (const auto& c : cases) {
+    RunResult run = renamed.run(c.args);
+    EXPECT_EQ(run.status, c.status);
+    Lines lines = crlfLines(run.out);
+    ASSERT_EQ(lines.size(), c.lines);
+    Lines named = {"nodeadmin /i:InputFilename [/o:OutputFilename]", "nodeadmin /e:OutputFilename"};
+    EXPECT_EQ(c.lines == 1 ? lines : Lines(lines.end() - 57, lines.end() - 55),
+              c.lines == 1 ? Lines{"Tarnwick Version: 1.01.0001"} : named);
+    EXPECT_EQ(fs::exists(renamed.path("LOGS")) || fs::exists(renamed.path("Pelagor.db")), c.status == 2);
+  }
   EXPECT_EQ(renamed.logText().find("nodeadmin Version: 1.1.1"), 2u + 122u);
 }
 
@@ -61,13 +68,13 @@ TEST_F(RunSequenceTest, RepeatedOptionOrMissingInputStopsWithStatus2AndAnAbsolut
   EXPECT_FALSE(holds(folder.logText(), "Command Line Options:"));
   RunResult missing = folder.run({"-i", "missing.csv"});
   EXPECT_EQ(missing.status, 2);
-  EXPECT_EQ(missing.out, kBanner + "Input File Not Found: " + folder.path("missing.csv") + "\r\nExiting.\r\n");
-  // An absolute input path with a hyphen has its results in the current directory.
+  EXPECT_EQ(missing.out, kBanner + "Input File Not Found: missing.csv\r\nExiting.\r\n");
+  // An absolute input path with a hyphen, typed as its own word, has its results in the current directory.
   platform::test::TempFolder data;
   fs::create_directories(data.path("with-hyphen"));
   std::string input = data.path("with-hyphen/nodes.csv");
   writeBytes(input, quotedLine(kColumns) + "\r\n");
-  RunResult run = folder.run({"/i:" + input}, data.path());
+  RunResult run = folder.run({"-i", input}, data.path());
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(holds(run.out, "Using Input File: " + input + "\r\nOutput file: nodes.out.csv\r\n"));
   EXPECT_TRUE(fs::exists(data.path("nodes.out.csv")));
@@ -82,21 +89,22 @@ TEST_F(RunSequenceTest, OutputThatIsOneOfTheProgramsOwnFilesIsRefusedAndLeftAsIt
   fs::create_symlink(folder.path("Pelagor.db"), folder.path("link.csv"));
   fs::create_directory(folder.path("LOGS"));
   writeBytes(folder.path("LOGS/notes.txt"), "notes");
-  const struct { std::vector<std::string> args; std::string output, what; } cases[] = {
-      {{"/e:Pelagor.db"}, folder.path("Pelagor.db"), "the node database"},
-      {{"/e:Pelagor.db-wal"}, folder.path("Pelagor.db-wal"), "the node database"},
-      {{"/e:link.csv"}, folder.path("link.csv"), "the node database"},
-      {{"/e:libquillet.so"}, folder.path("libquillet.so"), "a file of the program"},
-      {{"/e:tarnwick"}, folder.path("tarnwick"), "a file of the program"},
-      {{"/e:README.HTM"}, folder.path("README.HTM"), "a file of the program"},
+  const struct { std::vector<std::string> args; std::string output, what, input = "/dev/null"; } cases[] = {
+      {{"/e:Pelagor.db"}, "Pelagor.db", "the node database"},
+      {{"/e:Pelagor.db-wal"}, "Pelagor.db-wal", "the node database"},
+      {{"/e:link.csv"}, "link.csv", "the node database"},
+      {{"/e:libquillet.so"}, "libquillet.so", "a file of the program"},
+      {{"/e:tarnwick"}, "tarnwick", "a file of the program"},
+      {{"/e:README.HTM"}, "README.HTM", "a file of the program"},
       {{"/e:LOGS/notes.txt"}, "LOGS/notes.txt", "a file of the program"},
       {{"/i:nodes.csv", "/o:nodes.csv"}, "nodes.csv", "the input file"},
       {{"/i:nodes.csv", "/o:hard.csv"}, "hard.csv", "the input file"},
+      {{"/i:-", "/o:hard.csv"}, "hard.csv", "the input file", folder.path("nodes.csv")},
   };
   for (const auto& c : cases) {
-    std::string file = c.output.starts_with("/") ? c.output : folder.path(c.output), before = readBytes(file);
+    std::string file = folder.path(c.output), before = readBytes(file);
     std::string message = "ERROR: Cannot write " + c.output + ": it is " + c.what + ".";
-    RunResult run = folder.run(c.args);
+    RunResult run = folder.run(c.args, "", c.input);
     EXPECT_EQ(run.status, 2) << message;
     EXPECT_TRUE(run.out.ends_with(message + "\r\n")) << run.out;
     EXPECT_TRUE(holds(allLogs(folder), "[mdlMain]checkCommandLine)     " + message + "\r\n")) << message;
@@ -120,14 +128,21 @@ TEST_F(RunSequenceTest, WithoutTheReaderLibraryAnImportFailsWhileAnExportComplet
                           "block variable not set Line: 3"));
 }
 
-TEST_F(RunSequenceTest, UnusableLogFolderStopsBeforeAnyJob) {
-  ProgramFolder noLogs;
-  writeBytes(noLogs.path("LOGS"), "a file where the log folder belongs");
-  RunResult run = noLogs.run({"/e"});
-  EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err.rfind("ERROR: Cannot create log directory " + noLogs.path("LOGS") + " - ", 0), 0u);
-  EXPECT_FALSE(fs::exists(noLogs.path("Pelagor.db")));
+// A data folder that is empty or missing stops the run before anything is made (FaultTest: a log
+// folder that cannot be made).
+TEST_F(RunSequenceTest, UnusableDataFolderStopsBeforeAnyJob) {
+  platform::test::TempFolder current;
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "TARNWICK_HOME is set but empty: set it to a folder you may write, or unset it\r\n"},
+      {"missing", "TARNWICK_HOME names no folder: " + current.path("missing") + "\r\n"}};
+  for (const auto& [home, error] : cases) {
+    platform::test::ScopedVariable dataFolder("TARNWICK_HOME", home);
+    RunResult run = folder.run({"/e"}, current.path());
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out + run.err, "ERROR: " + error);
+  }
+  EXPECT_TRUE(fs::is_empty(current.path()));
+  EXPECT_FALSE(fs::exists(folder.path("LOGS")) || fs::exists(folder.path("Pelagor.db")));
 }
 
 // Takes connections on 127.0.0.1 (the system completes them) and never answers.

@@ -75,16 +75,25 @@ class FaultTest : public ::testing::Test {
   ProgramFolder folder;
 };
 
-// Run as nobody: in root's folder (no log folder), then in its own with files it may not read or
-// write and paths that name no regular file.
+// Run as nobody: in root's folder (no log folder, unless TARNWICK_HOME names one it may write),
+// then in its own with files it may not read or write and paths that name no regular file.
 TEST_F(FaultTest, FolderOrFileThatCannotBeOpenedStopsBeforeAnyLine) {
   writeInput(mixedAdds(3));
   fs::permissions(folder.path(), fs::perms(0755));
   RunResult run = folder.runUnprivileged({"/i:nodes.csv"});
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "ERROR: Cannot create log directory " + folder.path("LOGS") + " - Permission denied\r\n");
+  EXPECT_EQ(run.err, "ERROR: Cannot create log directory " + folder.path("LOGS") +
+                         " - Permission denied\r\nSet TARNWICK_HOME to a folder you may write.\r\n");
   for (const char* name : {"LOGS", "Pelagor.db", "nodes.out.csv"}) EXPECT_FALSE(fs::exists(folder.path(name))) << name;
+  platform::test::TempFolder home;
+  fs::permissions(home.path(), fs::perms::all);
+  {
+    platform::test::ScopedVariable dataFolder("TARNWICK_HOME", home.path());
+    EXPECT_EQ(folder.runUnprivileged({"/e"}).status, 0);
+    EXPECT_TRUE(holds(folder.runUnprivileged({"/e:" + home.path("Pelagor.db")}).out, "it is the node database."));
+  }
+  for (const char* name : {"LOGS", "Pelagor.db", "NodeExport.csv"}) EXPECT_TRUE(fs::exists(home.path(name))) << name;
 
   writeBytes(folder.path("secret.csv"), inputText(mixedAdds(3)));
   fs::create_directory(folder.path("folder"));
@@ -98,14 +107,14 @@ TEST_F(FaultTest, FolderOrFileThatCannotBeOpenedStopsBeforeAnyLine) {
   const struct { std::vector<std::string> args; std::string error; } cases[] = {{{"/i:nodes.csv", "/o:missing/results.csv"},
                 "Cannot open missing/results.csv for writing.\r\n       Path not found"},
                {{"/i:nodes.csv", "/o:kept.csv"}, "Cannot open kept.csv" + mayNotWrite},
-               {{"/e:kept.csv"}, "Cannot open " + folder.path("kept.csv") + mayNotWrite},
+               {{"/e:kept.csv"}, "Cannot open kept.csv" + mayNotWrite},
                {{"/i:nodes.csv", "/o:folder"}, "Cannot write folder: it is a directory."},
                {{"/i:nodes.csv", "/o:fifo"}, "Cannot write fifo: it is a FIFO."},
-               {{"/e:fifo"}, "Cannot write " + folder.path("fifo") + ": it is a FIFO."},
+               {{"/e:fifo"}, "Cannot write fifo: it is a FIFO."},
                {{"/e:/dev/null"}, "Cannot write /dev/null: it is a device."},
-               {{"/i:fifo"}, "Cannot read " + folder.path("fifo") + ": it is a FIFO."},
-               {{"/i:folder"}, "Cannot read " + folder.path("folder") + ": it is a directory."},
-               {{"/i:secret.csv"}, "Cannot read " + folder.path("secret.csv") + ".\r\n       Permission denied"}};
+               {{"/i:fifo"}, "Cannot read fifo: it is a FIFO."},
+               {{"/i:folder"}, "Cannot read folder: it is a directory."},
+               {{"/i:secret.csv"}, "Cannot read secret.csv.\r\n       Permission denied"}};
   for (const auto& c : cases) {
     run = folder.runUnprivileged(c.args);
     EXPECT_EQ(run.status, 2) << c.error;

@@ -44,6 +44,15 @@ TEST(BuildArgumentText, KeepsEveryShellWordWhole) {
       {{"/i:a.csv", "extra", "/o:b.csv"}, "/i:\"a.csv\" \"extra\" /o:\"b.csv\"", {{"i", "a.csv"}, {"o", "extrab.csv"}}},
       {{"/o:say\"hi\""}, "/o:say\"hi\"", {{"o", "sayhi"}}},
       {{"/e", "/I:x"}, "/e /I:\"x\"", {{"e", ""}, {"i", "x"}}},
+      // A "/" word is options only when its first part is an option name; "-" alone is a value.
+      {{"-i", "/srv/in/nodes.csv"}, "-i \"/srv/in/nodes.csv\"", {{"i", "/srv/in/nodes.csv"}}},
+      {{"/x", "/e", "/srv/out/n.csv"}, "\"/x\" /e \"/srv/out/n.csv\"", {{"e", "/srv/out/n.csv"}}},
+      {{"-i", "-", "/E/o"}, "-i \"-\" /E/o", {{"i", "-"}, {"e", ""}, {"o", ""}}},
+      {{"/i:-"}, "/i:\"-\"", {{"i", "-"}}},
+      // GNU words, the names that share one key, and names the program does not know.
+      {{"--help"}, "/help", {{"help", ""}}},
+      {{"--version", "-H"}, "/version -H", {{"version", ""}, {"help", ""}}},
+      {{"/?", "--Bad", "-X"}, "/? --Bad -X", {{"help", ""}, {"bad", ""}, {"x", ""}}},
   };
   for (const auto& c : cases) {
     std::string text = buildArgumentText(c.words);
@@ -55,6 +64,9 @@ TEST(BuildArgumentText, KeepsEveryShellWordWhole) {
 class ConsoleTest : public ProgramTest {};
 
 TEST_F(ConsoleTest, DuplicateOptionShowsBoxNamingSecondOccurrenceAsTypedAndEndsWithStatus2) {
+  // Looking for --help and --version beforehand keeps the first value quietly.
+  EXPECT_EQ(entries(scanCommandLine("/i:a.csv /I:b.csv -h /?")), (Pairs{{"i", "a.csv"}, {"help", ""}}));
+  EXPECT_EQ(env.err, "");
   for (bool interactive : {false, true}) {
     env.err.clear();
     env.interactive = interactive;

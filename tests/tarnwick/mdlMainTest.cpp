@@ -10,10 +10,18 @@ using platform::test::writeBytes;
 
 class UsageTest : public ProgramTest {};
 
-TEST_F(UsageTest, FiftyLinesWithTheProgramNameAndTheColumnTableAligned) {
+constexpr size_t kUsageLines = 59;
+
+// The fifty lines of the screen, and the nine that follow its export options.
+TEST_F(UsageTest, FiftyLinesWithTheProgramNameAndTheColumnTableAlignedAndTheNewOptionsAfterTheExport) {
   showUsage(console);
   auto lines = crlfSplit(env.out);
-  ASSERT_EQ(lines.size(), 50u);
+  ASSERT_EQ(lines.size(), kUsageLines);
+  std::vector<std::string> added(lines.begin() + 14, lines.begin() + 23);
+  lines.erase(lines.begin() + 14, lines.begin() + 23);
+  EXPECT_EQ((std::vector<size_t>{added[0].find("Other Options:"), added[1].find("Import"), added[2].find("Show"),
+                                 added[3].find("Show"), added[6].find("The"), added[7].find("If"), added[8].size()}),
+            (std::vector<size_t>{0, 25, 25, 25, 25, 27, 0}));
   EXPECT_EQ(lines[0], "Usage: ");
   EXPECT_EQ(lines[2], "tarnwick /i:InputFilename [/o:OutputFilename]");
   EXPECT_EQ(lines[3], "tarnwick /e:OutputFilename");
@@ -45,20 +53,27 @@ class CheckCommandLineTest : public ProgramTest {
   Options options;
 };
 
-TEST_F(CheckCommandLineTest, NeitherOrBothJobsShowTheUsageScreen) {
-  for (const char* text : {"", "/e /i:x.csv", "/o:x.csv"}) {
+// An option the program does not know is named after the screen, so that a
+// mistyped option never runs a job the user did not ask for.
+TEST_F(CheckCommandLineTest, NeitherOrBothJobsOrAnUnknownOptionShowTheUsageScreen) {
+  const std::pair<const char*, std::string> cases[] = {
+      {"", ""}, {"/e /i:x.csv", ""}, {"/o:x.csv", ""}, {"/e -x", "x"}, {"/e --dry", "dry"}};
+  for (const auto& [text, unknown] : cases) {
     EXPECT_EQ(check(text), kNothingToDo) << text;
-    EXPECT_EQ(crlfSplit(env.out).size(), 50u) << text;
+    auto lines = crlfSplit(env.out);
+    EXPECT_EQ(lines.size(), kUsageLines + (unknown.empty() ? 0 : 1)) << text;
+    EXPECT_EQ(lines.back(), unknown.empty() ? std::string(32, ' ') : "ERROR: Unknown option: " + unknown);
   }
 }
 
-TEST_F(CheckCommandLineTest, ExportPathsCompleteWithTheProgramFolder) {
+// Only the default export goes to the data folder; a name typed is used as typed.
+TEST_F(CheckCommandLineTest, ExportPathsAreKeptAsTypedAndTheDefaultIsInTheDataFolder) {
   struct Case {
     const char* word;
     std::string path;
   } cases[] = {
       {"/e", inFolder("NodeExport.csv")},
-      {"/e:out.csv", inFolder("out.csv")},
+      {"/e:out.csv", "out.csv"},
       {"/e:sub/out.csv", "sub/out.csv"},
       {"/e:/abs/out.csv", "/abs/out.csv"},
   };
@@ -70,27 +85,20 @@ TEST_F(CheckCommandLineTest, ExportPathsCompleteWithTheProgramFolder) {
   EXPECT_EQ(lastMessages(2)[0], "  Export node data to: /abs/out.csv");
 }
 
-// An input in the program folder has its results in the current directory;
-// an absolute input and a given result name are kept as they are.
-TEST_F(CheckCommandLineTest, ImportPathsAndMissingInput) {
-  writeBytes(inFolder("nodes.csv"), "x\r\n");
-  EXPECT_EQ(check("/i:nodes.csv"), kImport);
-  EXPECT_EQ(options.item("i"), inFolder("nodes.csv"));
-  EXPECT_EQ(options.item("o"), "nodes.out.csv");
-  EXPECT_EQ(env.out, "Using Input File: " + inFolder("nodes.csv") + "\r\nOutput file: nodes.out.csv\r\n");
-  EXPECT_EQ(lastMessages(2)[0], "  Using input file: " + inFolder("nodes.csv") + " Writing results to: nodes.out.csv");
-
+// The result file is named after the input, or stdin.out.csv for standard
+// input; a given result name is kept as it is.
+TEST_F(CheckCommandLineTest, ImportPathsNameTheResultFile) {
   platform::test::TempFolder other;
-  platform::test::fs::create_directories(other.path("with-hyphen"));
-  std::string input = other.path("with-hyphen/nodes.csv");
+  std::string input = other.path("nodes.csv");
   writeBytes(input, "x\r\n");
-  EXPECT_EQ(check(buildArgumentText({"/i:" + input, "/o:my results.csv"})), kImport);
-  EXPECT_EQ(options.item("i"), input);
-  EXPECT_EQ(options.item("o"), "my results.csv");
+  EXPECT_EQ(check(buildArgumentText({"-i", input})), kImport);
+  EXPECT_EQ(env.out, "Using Input File: " + input + "\r\nOutput file: nodes.out.csv\r\n");
+  EXPECT_EQ(lastMessages(2)[0], "  Using input file: " + input + " Writing results to: nodes.out.csv");
 
-  EXPECT_EQ(check("/i:missing.csv"), kNothingToDo);
-  EXPECT_EQ(env.out, "Input File Not Found: " + inFolder("missing.csv") + "\r\nExiting.\r\n");
-  EXPECT_FALSE(options.exists("o"));
+  EXPECT_EQ(check(buildArgumentText({"/i:" + input, "/o:my results.csv"})), kImport);
+  EXPECT_EQ(options.item("o"), "my results.csv");
+  EXPECT_EQ(check(buildArgumentText({"/i:-"})), kImport);
+  EXPECT_EQ(env.out, "Using Input File: -\r\nOutput file: stdin.out.csv\r\n");
 }
 
 }  // namespace
