@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The whole check, as CI runs it (.ci/run): installs what is missing, checks
 # the include graph, builds with every warning an error (the ci preset, into
-# build-ci/), runs the whole suite, runs clang-tidy over the product sources,
-# runs the end-to-end and record-set suites again on a throwaway PostgreSQL
-# server and on a throwaway MariaDB server, the whole suite once more built
-# with AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets
-# (FUZZ_SECONDS each, 60 unless set).
+# build-ci/), runs the whole suite, builds and checks the Debian package, runs
+# clang-tidy over the product sources, runs the end-to-end and record-set
+# suites again on a throwaway PostgreSQL server and on a throwaway MariaDB
+# server, the whole suite once more built with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the fuzz targets (FUZZ_SECONDS each, 60
+# unless set).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +18,8 @@ step "Build (ci preset: warnings are errors)"
 bash tools/setup.sh --preset ci postgresql odbc-postgresql mariadb-server odbc-mariadb
 step "Test suite"
 ctest --preset ci -j"$(nproc)"
+step "Debian package"
+bash tools/deb-check.sh build-ci
 step "clang-tidy"
 bash tools/tidy.sh build-ci
 step "PostgreSQL"
