@@ -82,6 +82,10 @@ class ScopedVariable {
   std::optional<std::string> callers_;
 };
 
+// The tests make their own data folders: one that the caller's shell names is
+// not theirs to fill, so every test program starts without it.
+inline const bool kCallersDataFolderDropped = ::unsetenv("TARNWICK_HOME") == 0;
+
 // The Error that `action` raises; number 0 when it raises none.
 template <class Action>
 Error errorOf(Action&& action) {
