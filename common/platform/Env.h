@@ -1,9 +1,8 @@
 // Env: the one narrow interface through which the program and the reader reach
 // the operating system (files, folders, clock, time zone, disks, locale,
 // environment variables, standard streams, shared libraries and the debugger
-// output). Env::Default()
-// is the real Linux one; tests install their own (or wrap the default) with
-// setEnv() to produce faults and fixed clocks.
+// output). Env::Default() is the real Linux one; tests install their own (or
+// wrap the default) with setEnv() to produce faults and fixed clocks.
 //
 // Calls to the system that do not go through Env, on purpose:
 // - platform/db, the record-set layer, is the database half of this seam. It

@@ -15,7 +15,7 @@ std::string dataFolder() {
   if (home->empty()) {
     throw Error(err::kPathNotFound, name + " is set but empty: set it to a folder you may write, or unset it");
   }
-  const std::string folder = absolutePathName(*home);
+  std::string folder = absolutePathName(*home);
   if (!env()->folderExists(folder)) throw Error(err::kPathNotFound, name + " names no folder: " + folder);
   return folder;
 }

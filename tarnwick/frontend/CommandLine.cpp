@@ -17,8 +17,9 @@ std::string quoted(const std::string& text) {
   return text.find('"') == std::string::npos ? "\"" + text + "\"" : text;
 }
 
-// A "/" word names options only when its first part is an option name:
-// "/e/i" is two options, "/srv/in/nodes.csv" a path.
+// Option words start with "-" ("-" alone is standard input, a value) or
+// with "/" and an option name up to the next "/" or ":": "/e/i" is two
+// options, "/srv/in/nodes.csv" a path.
 bool isOptionWord(const std::string& word) {
   if (word.empty() || word == platform::kStandardInput || !startsOption(word.front())) return false;
   if (word.front() == '-') return true;
@@ -27,6 +28,7 @@ bool isOptionWord(const std::string& word) {
 }
 
 std::string argumentWord(const std::string& word) {
+  // A known "--name" is written by its key, so a name holding "-" stays whole.
   if (word.starts_with("--")) {
     if (std::optional<std::string> key = optionKey(std::string_view(word).substr(2))) return "/" + *key;
   }
@@ -124,7 +126,8 @@ std::optional<std::string> optionKey(std::string_view name) {
 }
 
 std::optional<std::string> unknownOption(const Options& options) {
-  for (const auto& [key, value] : options) {
+  for (const auto& entry : options) {
+    const std::string& key = entry.first;
     if (std::none_of(std::begin(kOptionNames), std::end(kOptionNames),
                      [&](const OptionName& option) { return key == option.key; })) {
       return key;
