@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 #include "Env.h"
 #include "Error.h"
@@ -24,6 +26,20 @@ constexpr std::array<char32_t, 32> kHighControls = {
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// The length of the run of ASCII bytes `text` starts with, taken eight bytes
+// at a time: most text the program writes is ASCII throughout, and ASCII
+// reads the same in every character set it converts between.
+size_t asciiPrefixLength(std::string_view text) {
+  constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+  size_t pos = 0;
+  for (uint64_t word; pos + sizeof word <= text.size(); pos += sizeof word) {
+    std::memcpy(&word, text.data() + pos, sizeof word);
+    if ((word & kHighBits) != 0) break;
+  }
+  while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80) ++pos;
+  return pos;
+}
 
 bool inHighControlRange(char32_t c) { return c >= 0x80 && c <= 0x9F; }
 
@@ -164,20 +180,20 @@ bool isUtf8Codeset(const std::string& codeset) {
 }  // namespace
 
 std::string decodeCp1252(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (char b : bytes) appendUtf8(out, cp1252ToChar(static_cast<unsigned char>(b)));
+  const size_t ascii = asciiPrefixLength(bytes);
+  std::string out(bytes.substr(0, ascii));
+  if (ascii == bytes.size()) return out;
+  out.reserve(bytes.size() + (bytes.size() - ascii) / 2);
+  for (char b : bytes.substr(ascii)) appendUtf8(out, cp1252ToChar(static_cast<unsigned char>(b)));
   return out;
 }
 
-bool tryEncodeCp1252(std::string_view utf8, std::string& out) {
-  out.clear();
-  out.reserve(utf8.size());
+bool appendCp1252(std::string_view utf8, std::string& out) {
   for (size_t pos = 0; pos < utf8.size();) {
-    if (static_cast<unsigned char>(utf8[pos]) < 0x80) {  // ASCII is the same in both
-      out += utf8[pos++];
-      continue;
-    }
+    const size_t ascii = asciiPrefixLength(utf8.substr(pos));  // ASCII is the same in both
+    out.append(utf8.data() + pos, ascii);
+    pos += ascii;
+    if (pos == utf8.size()) break;
     const DecodedChar c = decodeUtf8At(utf8, pos);
     const int byte = c.valid ? charToCp1252(c.value) : -1;
     if (byte < 0) return false;
@@ -187,6 +203,11 @@ bool tryEncodeCp1252(std::string_view utf8, std::string& out) {
   return true;
 }
 
+bool tryEncodeCp1252(std::string_view utf8, std::string& out) {
+  out.clear();
+  return appendCp1252(utf8, out);
+}
+
 std::string encodeCp1252(std::string_view utf8) {
   std::string out;
   if (!tryEncodeCp1252(utf8, out)) raise(err::kInvalidArgument);
@@ -194,9 +215,11 @@ std::string encodeCp1252(std::string_view utf8) {
 }
 
 std::string sanitizeUtf8(std::string_view bytes) {
-  std::string out;
+  const size_t ascii = asciiPrefixLength(bytes);
+  std::string out(bytes.substr(0, ascii));
+  if (ascii == bytes.size()) return out;
   out.reserve(bytes.size());
-  for (size_t pos = 0; pos < bytes.size();) {
+  for (size_t pos = ascii; pos < bytes.size();) {
     const DecodedChar c = decodeUtf8At(bytes, pos);
     if (c.valid) {
       out.append(bytes.substr(pos, c.length));
@@ -214,6 +237,7 @@ size_t utf8Length(std::string_view utf8) {
 }
 
 std::string toConsoleCharset(std::string_view utf8) {
+  if (asciiPrefixLength(utf8) == utf8.size()) return std::string(utf8);
   const std::string codeset = env()->consoleCharset();
   std::string text = sanitizeUtf8(utf8);
   if (isUtf8Codeset(codeset)) return text;

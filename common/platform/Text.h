@@ -19,6 +19,9 @@ std::string encodeCp1252(std::string_view utf8);
 // the bytes of the characters before the first one that could not be encoded.
 bool tryEncodeCp1252(std::string_view utf8, std::string& out);
 
+// Like tryEncodeCp1252, but appends to what `out` holds already.
+bool appendCp1252(std::string_view utf8, std::string& out);
+
 // UTF-8 bytes as read from a file, made safe: each malformed sequence becomes
 // U+FFFD, so the result is always well-formed UTF-8.
 std::string sanitizeUtf8(std::string_view bytes);
