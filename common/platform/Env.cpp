@@ -56,9 +56,9 @@ auto withFileSystemErrors(int32_t whenMissing, Action&& action) {
   }
 }
 
-// Writes every byte, resuming after partial writes. Returns 0 or the errno;
-// `written` (when given) tells how many bytes went out before a failure.
-int writeAll(int fd, std::string_view bytes, size_t* written = nullptr) {
+}  // namespace
+
+int writeAll(int fd, std::string_view bytes, size_t* written) {
   size_t total = 0;
   while (!bytes.empty()) {
     const ssize_t count = ::write(fd, bytes.data(), bytes.size());
@@ -73,10 +73,14 @@ int writeAll(int fd, std::string_view bytes, size_t* written = nullptr) {
   return 0;
 }
 
-class FileTextStream final : public TextStream {
+namespace {
+
+// Lines written go to the file at once, or with `blockBytes` above 0 in
+// blocks of about that size.
+class FileTextStream final : public BlockTextStream {
  public:
-  FileTextStream(FileDescriptor file, IOMode mode, TextEncoding encoding)
-      : file_(std::move(file)), reading_(mode == IOMode::ForReading), encoding_(encoding) {
+  FileTextStream(FileDescriptor file, IOMode mode, TextEncoding encoding, size_t blockBytes = 0)
+      : file_(std::move(file)), reading_(mode == IOMode::ForReading), encoding_(encoding), blockBytes_(blockBytes) {
     if (reading_) takeByteOrderMark();
   }
 
@@ -105,17 +109,30 @@ class FileTextStream final : public TextStream {
 
   int32_t line() const override { return line_; }
 
+  // The line is encoded after what waits to be written, and fails before
+  // anything is written.
   void writeLine(const std::string& text) override {
     requireMode(false);
-    std::string bytes = encode(text);  // fails before anything is written
-    if (needsMark()) bytes.insert(0, kUtf8Mark);
-    bytes += "\r\n";
+    const size_t lineStart = pending_.size();
+    if (needsMark()) pending_ += kUtf8Mark;
+    if (!appendEncoded(text)) {
+      pending_.resize(lineStart);
+      raise(err::kInvalidArgument);
+    }
+    pending_ += "\r\n";
+    if (pending_.size() >= blockBytes_) flush();
+    written_ = true;
+  }
+
+  void flush() override {
+    if (pending_.empty()) return;
     size_t written = 0;
-    if (int error = writeAll(file_.get(), bytes, &written)) {
+    const int error = writeAll(file_.get(), pending_, &written);
+    pending_.clear();
+    if (error != 0) {
       dropPartialLine(written);
       raiseSystemError(error, err::kPathNotFound);
     }
-    written_ = true;
   }
 
   TextEncoding encoding() const override { return encoding_; }
@@ -126,13 +143,16 @@ class FileTextStream final : public TextStream {
     encoding_ = encoding;
   }
 
-  void close() override { file_.reset(); }
+  void close() override {
+    pending_.clear();
+    file_.reset();
+  }
 
  private:
   static constexpr size_t kChunkSize = 64 * 1024;
 
-  // A line that did not fit (a full disk) is cut off again, so the file never
-  // ends in half a line that a later write would run on from.
+  // A line (or block) that did not fit (a full disk) is cut off again, so the
+  // file never ends in half a line that a later write would run on from.
   void dropPartialLine(size_t written) {
     const off_t end = ::lseek(file_.get(), 0, SEEK_CUR) - static_cast<off_t>(written);
     if (written == 0 || end < 0) return;
@@ -196,10 +216,12 @@ class FileTextStream final : public TextStream {
     }
   }
 
-  std::string encode(const std::string& text) const {
-    if (encoding_ == TextEncoding::Cp1252) return encodeCp1252(text);
-    if (sanitizeUtf8(text) != text) raise(err::kInvalidArgument);
-    return text;
+  // False when the encoding cannot hold the text.
+  bool appendEncoded(const std::string& text) {
+    if (encoding_ == TextEncoding::Cp1252) return appendCp1252(text, pending_);
+    if (sanitizeUtf8(text) != text) return false;
+    pending_ += text;
+    return true;
   }
 
   // The mark goes first into a UTF-8 file, never into the middle of one.
@@ -212,6 +234,8 @@ class FileTextStream final : public TextStream {
   FileDescriptor file_;
   const bool reading_;
   TextEncoding encoding_;
+  const size_t blockBytes_;
+  std::string pending_;  // encoded lines not yet written; its room is kept for the next
   bool written_ = false;
   bool lineWasCut_ = false;
   std::string buffer_;
@@ -435,6 +459,11 @@ Env* installedEnv = nullptr;
 
 std::unique_ptr<TextStream> openStreamOn(FileDescriptor file, IOMode mode, TextEncoding encoding) {
   return std::make_unique<FileTextStream>(std::move(file), mode, encoding);
+}
+
+std::unique_ptr<BlockTextStream> openBlockStreamOn(FileDescriptor file, TextEncoding encoding) {
+  constexpr size_t kBlockBytes = 64 * 1024;
+  return std::make_unique<FileTextStream>(std::move(file), IOMode::ForWriting, encoding, kBlockBytes);
 }
 
 Env* Env::Default() {

@@ -115,12 +115,14 @@ class TextStream {
 
 // A file written anew beside the one it replaces: lines go to a temporary
 // file in the target's folder, and the target changes only on commit(), in
-// one step, so it holds either the old text or the whole new one.
+// one step, so it holds either the old text or the whole new one. Unlike
+// other streams it writes its lines in blocks, so a full disk may fail a
+// later writeLine than the one whose line did not fit, or commit().
 class ReplacementFile : public TextStream {
  public:
-  // Puts the temporary file, synced to disk, in the target's place; later
-  // writes go on into it. After a write that failed (other than Error 5 for
-  // a character the encoding lacks) it fails with that error instead and
+  // Writes the last block and puts the temporary file, synced to disk, in
+  // the target's place. After a write that failed (other than Error 5 for a
+  // character the encoding lacks) it fails with that error instead and
   // discards.
   virtual void commit() = 0;
 

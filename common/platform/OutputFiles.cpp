@@ -75,7 +75,8 @@ FileDescriptor openLocked(const std::string& path, bool& created) {
 }
 
 // The new text in a temporary file beside the locked target, which it gets
-// the permissions of.
+// the permissions of. Nobody sees that file before it is complete, so its
+// lines go to it in blocks.
 class PosixReplacementFile final : public ReplacementFile {
  public:
   PosixReplacementFile(std::string target, FileDescriptor lock, bool createdTarget)
@@ -93,7 +94,7 @@ class PosixReplacementFile final : public ReplacementFile {
       raiseSystemError(errno, err::kPathFileAccess);
     }
     temporaryFd_ = file.get();
-    stream_ = openStreamOn(std::move(file), IOMode::ForWriting, encoding);
+    stream_ = openBlockStreamOn(std::move(file), encoding);
   }
 
   std::string readLine() override { return stream_->readLine(); }
@@ -116,6 +117,7 @@ class PosixReplacementFile final : public ReplacementFile {
   void commit() override {
     try {
       if (writeFailure_) throw *writeFailure_;
+      stream_->flush();
       if (::fsync(temporaryFd_) != 0 || ::rename(temporaryPath_.c_str(), target_.c_str()) != 0) {
         raiseSystemError(errno, err::kPathNotFound);
       }
@@ -144,7 +146,7 @@ class PosixReplacementFile final : public ReplacementFile {
   bool createdTarget_;
   std::string temporaryPath_;  // empty once committed or discarded
   int temporaryFd_ = -1;       // owned by stream_
-  std::unique_ptr<TextStream> stream_;
+  std::unique_ptr<BlockTextStream> stream_;
   std::optional<Error> writeFailure_;
 };
 

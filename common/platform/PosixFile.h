@@ -1,6 +1,6 @@
 // Inside the platform layer only: the pieces of the Linux Env that its files
-// share (descriptor ownership, errno to error numbers, text streams on an
-// open descriptor) and the output files that one run writes alone.
+// share (descriptor ownership, errno to error numbers, writes, text streams
+// on an open descriptor) and the output files that one run writes alone.
 #pragma once
 
 #include <unistd.h>
@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "Env.h"
@@ -44,8 +45,21 @@ class FileDescriptor {
 int32_t errorNumberFor(int error, int32_t whenMissing);
 [[noreturn]] void raiseSystemError(int error, int32_t whenMissing);
 
+// Writes every byte, resuming after partial writes. Returns 0 or the errno;
+// `written` (when given) tells how many bytes went out before a failure.
+int writeAll(int fd, std::string_view bytes, size_t* written = nullptr);
+
 // A text stream on `file`, already open in `mode`.
 std::unique_ptr<TextStream> openStreamOn(FileDescriptor file, IOMode mode, TextEncoding encoding);
+
+// A text stream for writing that gathers its lines and writes them to the
+// file in blocks of 64 KiB; flush() writes what it holds. A block that
+// cannot be written fails the call that wrote it, and its lines are lost.
+class BlockTextStream : public TextStream {
+ public:
+  virtual void flush() = 0;
+};
+std::unique_ptr<BlockTextStream> openBlockStreamOn(FileDescriptor file, TextEncoding encoding);
 
 // The Env calls of the same names, on the real file system.
 FileIdentity identifyPath(const std::string& path);
