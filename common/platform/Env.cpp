@@ -421,12 +421,16 @@ class PosixEnv final : public Env {
   }
 
   void debugOutput(const std::string& text) override {
-    if (variable("TARNWICK_DEBUG_OUTPUT")) writeStdErr(text + "\n");
+    static const bool wanted = variable("TARNWICK_DEBUG_OUTPUT").has_value();  // read once: it is asked per log line
+    if (wanted) writeStdErr(text + "\n");
   }
 
-  void writeStdOut(const std::string& bytes) override { writeAll(STDOUT_FILENO, bytes); }
+  void writeStdOut(const std::string& bytes) override { writeStandardOutput(bytes); }
 
-  void writeStdErr(const std::string& bytes) override { writeAll(STDERR_FILENO, bytes); }
+  void writeStdErr(const std::string& bytes) override {
+    flushStandardOutput();
+    writeAll(STDERR_FILENO, bytes);
+  }
 
   bool isInteractive() override { return ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO); }
 
@@ -450,7 +454,10 @@ class PosixEnv final : public Env {
 
   int interruptSignal() override { return caughtInterrupt; }
 
-  [[noreturn]] void exitProcess(int status) override { ::_exit(status); }
+  [[noreturn]] void exitProcess(int status) override {
+    flushStandardOutput();
+    ::_exit(status);
+  }
 };
 
 Env* installedEnv = nullptr;

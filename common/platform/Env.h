@@ -15,9 +15,9 @@
 // - Text.cpp converts console text with glibc's iconv, given the character
 //   set that consoleCharset() names: a conversion of bytes in memory (glibc
 //   may load its tables the first time), nothing a fake Env could answer.
-// - The Linux Env itself (Env.cpp, OutputFiles.cpp and PosixFile.h, which
-//   only they include) makes the system calls behind the methods below,
-//   the signal handlers of prepareProcess() among them.
+// - The Linux Env itself (Env.cpp, OutputFiles.cpp, ConsoleOutput.cpp and
+//   PosixFile.h, which only they include) makes the system calls behind the
+//   methods below, the signal handlers of prepareProcess() among them.
 #pragma once
 
 #include <chrono>
@@ -217,8 +217,12 @@ class Env {
   // environment variable TARNWICK_DEBUG_OUTPUT is set, otherwise nowhere.
   virtual void debugOutput(const std::string& text) = 0;
 
-  // Raw bytes to standard output / standard error, unbuffered. Failures are
-  // ignored: a closed standard stream makes the writes vanish.
+  // Raw bytes to standard output / standard error. Standard output on a
+  // terminal is written at once; anywhere else it is gathered and written in
+  // blocks, within a second, before any standard-error text (which is
+  // written at once) and when the process ends: by exitProcess() or by
+  // returning from main. Failures are ignored: a closed standard stream
+  // makes the writes vanish.
   virtual void writeStdOut(const std::string& bytes) = 0;
   virtual void writeStdErr(const std::string& bytes) = 0;
 
@@ -238,8 +242,9 @@ class Env {
   // The first of SIGINT, SIGTERM and SIGHUP caught so far, 0 before any.
   virtual int interruptSignal() = 0;
 
-  // Ends the process at once with `status`: no exit handlers run and no
-  // stdio buffer is flushed (the program's own writes are unbuffered).
+  // Ends the process at once with `status`, once standard output is
+  // written: no exit handlers run and no stdio buffer is flushed (the
+  // program writes nothing through stdio).
   [[noreturn]] virtual void exitProcess(int status) = 0;
 };
 

@@ -1,6 +1,7 @@
 // Inside the platform layer only: the pieces of the Linux Env that its files
-// share (descriptor ownership, errno to error numbers, writes, text streams
-// on an open descriptor) and the output files that one run writes alone.
+// share (descriptor ownership, errno to error numbers, writes, standard
+// output, text streams on an open descriptor) and the output files that one
+// run writes alone.
 #pragma once
 
 #include <unistd.h>
@@ -48,6 +49,13 @@ int32_t errorNumberFor(int error, int32_t whenMissing);
 // Writes every byte, resuming after partial writes. Returns 0 or the errno;
 // `written` (when given) tells how many bytes went out before a failure.
 int writeAll(int fd, std::string_view bytes, size_t* written = nullptr);
+
+// Standard output (ConsoleOutput.cpp): on a terminal written at once,
+// anywhere else gathered and written in blocks, within a second, and at the
+// process's exit(). flushStandardOutput() returns once all given before it
+// is written.
+void writeStandardOutput(std::string_view bytes);
+void flushStandardOutput();
 
 // A text stream on `file`, already open in `mode`.
 std::unique_ptr<TextStream> openStreamOn(FileDescriptor file, IOMode mode, TextEncoding encoding);

@@ -1,5 +1,6 @@
 // The export as a user runs it: the file, the console, the log and the count.
 #include <algorithm>
+#include <cstdlib>
 #include <tuple>
 
 #include "ProgramRun.h"
@@ -98,6 +99,28 @@ TEST_F(ExportTest, NodesThatCannotBeReadAreReportedAndTheRunFails) {
   EXPECT_TRUE(holds(run.out, "------\r\nExport node data to: out.csv\r\n  ERROR: Reading the nodes failed: ")) << run.out;
   EXPECT_TRUE(run.out.ends_with("ERROR: The export did not complete; the temporary file was removed and out.csv was "
                                 "left as it was.\r\n")) << run.out;
+}
+
+// The console reads the same on a terminal as through a pipe, where it is
+// written in blocks, and standard error never overtakes it.
+TEST_F(ExportTest, ConsoleThroughAPipeMatchesTheTerminalAndStandardErrorNeverOvertakesIt) {
+  db.addOctel("1001", "North");
+  db.addVeltro("2002", "South");
+  auto console = [&](const std::string& command) {
+    EXPECT_EQ(std::system(("cd '" + folder.path() + "' && " + command + " >console.txt").c_str()), 0) << command;
+    return readBytes(folder.path("console.txt"));
+  };
+  std::string piped = console("./tarnwick /e:out.csv | cat");
+  EXPECT_EQ(console("script -qc 'stty -opost && test -t 1 && exec ./tarnwick /e:out.csv' /dev/null </dev/null"), piped);
+  std::string merged = console("TARNWICK_DEBUG_OUTPUT=1 ./tarnwick /e:out.csv 2>&1 | cat");
+  for (std::string node : {"Octel Node North - #1001", "Veltro Node South - #2002"}) {
+    EXPECT_TRUE(holds(merged, "  " + node + "\r\ntarnwick:([mdlProcess]exportData)   " + node + "\n")) << merged;
+  }
+  std::string consoleOnly;  // the mirrored log lines taken out
+  for (size_t start = 0, end; (end = merged.find('\n', start)) != std::string::npos; start = end + 1) {
+    if (merged.compare(start, 10, "tarnwick:(") != 0) consoleOnly += merged.substr(start, end + 1 - start);
+  }
+  EXPECT_EQ(consoleOnly, piped);
 }
 
 // Stopped by a signal, the export removes its temporary file and leaves the

@@ -90,6 +90,8 @@ RunResult StartedRun::wait() {
 
 bool StartedRun::finished() const { return fs::exists(scratch_ + "status"); }
 
+std::string StartedRun::outputSoFar() const { return readBytes(scratch_ + "out"); }
+
 void StartedRun::signal(const std::string& name) {
   EXPECT_TRUE(waitUntil([&] { return fs::exists(scratch_ + "pid"); })) << "the program did not start";
   std::string pid = readBytes(scratch_ + "pid");

@@ -38,6 +38,7 @@ class StartedRun {
 
   RunResult wait();
   bool finished() const;
+  std::string outputSoFar() const;  // what it has written to standard output
   // Sends signal `name` ("KILL", "STOP", "CONT"); the status after signal N is 128 + N.
   void signal(const std::string& name);
 

@@ -212,6 +212,17 @@ TEST_F(FaultTest, DatabaseLockedBeyondTheBusyTimeoutFailsTheWaitingLineAndLetsEx
   EXPECT_TRUE(holds(run.out, importSummary(lines.size(), refusals.size())));
 }
 
+// A run that waits for the database has its console written within a second.
+TEST_F(FaultTest, ConsoleOfARunWaitingForTheDatabaseIsWrittenWithinASecond) {
+  if (NodeDatabase(folder).engine() != "sqlite3") GTEST_SKIP() << "the lock is taken on the embedded database";
+  writeInput(mixedAdds(1));
+  DatabaseLock lock(folder, 6);
+  auto started = folder.start({"/i:nodes.csv"});
+  EXPECT_TRUE(waitUntil([&] { return holds(started.outputSoFar(), "Processing Line: 2 "); }, 4s));
+  EXPECT_FALSE(started.finished());
+  EXPECT_EQ(started.wait().status, 0);
+}
+
 // The input changed under a stopped import: a removed file is read to its end; one cut
 // mid-line beyond the reader's buffer ends there, the cut line refused.
 TEST_F(FaultTest, InputRemovedOrCutShortMidRun) {
