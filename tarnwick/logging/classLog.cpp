@@ -1,7 +1,7 @@
 #include "classLog.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 #include "platform/Error.h"
 #include "platform/Locale.h"
@@ -15,8 +15,9 @@ namespace tarnwick {
 
 namespace {
 
-const char* const kLevelNames[] = {"Info", "Warning", "ERROR", "VerInfo"};
-constexpr size_t kLevelWidth = 7;
+// The level names right-aligned in their field of 7.
+const char* const kLevelFields[] = {"   Info", "Warning", "  ERROR", "VerInfo"};
+const char* const kNoLevelField = "       ";
 constexpr size_t kProcWidth = 45;
 constexpr size_t kHeaderRuleWidth = 120;
 constexpr size_t kDumpRuleWidth = 80;
@@ -25,6 +26,7 @@ constexpr size_t kParameterNameWidth = 31;
 constexpr size_t kKeyWidth = 53;
 const std::string kColumnGap(4, ' ');
 const std::string kSizeTag = "[classLog]checkSizeOfLogs";
+const std::string kBlankProc(20, ' ');  // stands for an empty procedure name
 
 std::string padLeft(const std::string& text, size_t width) {
   size_t length = platform::utf8Length(text);
@@ -36,18 +38,25 @@ std::string padRight(const std::string& text, size_t width) {
   return length >= width ? text : text + std::string(width - length, ' ');
 }
 
-std::string twoDigits(int n) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%02d", n);
-  return buf;
+// Two digits, with a leading zero below 10.
+void appendTwoDigits(std::string& out, int n) {
+  out += static_cast<char>('0' + n / 10 % 10);
+  out += static_cast<char>('0' + n % 10);
+}
+
+// `value` in decimal: with `precision` digits after the point (fixed), or
+// with at most `precision` significant digits (general, as printf's %g
+// writes them). Unlike printf it writes a "." whatever the locale's numbers
+// use.
+std::string numberText(double value, std::chars_format format, int precision) {
+  char buf[400];  // room for any double written in full
+  return std::string(buf, std::to_chars(buf, buf + sizeof buf, value, format, precision).ptr);
 }
 
 // A number with at least `minFraction` and at most `maxFraction` decimals,
 // always with its decimal point ("##0.#" writes 50 as "50.").
 std::string formatDecimal(double value, int minFraction, int maxFraction) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", maxFraction, value);
-  std::string text = buf;
+  std::string text = numberText(value, std::chars_format::fixed, maxFraction);
   size_t keep = text.find('.') + 1 + static_cast<size_t>(minFraction);
   while (text.size() > keep && text.back() == '0') text.pop_back();
   bool roundsToZero = text.find_first_not_of("-0.") == std::string::npos;
@@ -58,22 +67,16 @@ std::string formatDecimal(double value, int minFraction, int maxFraction) {
 // A single-precision number in its shortest form: up to seven significant
 // digits, never with an exponent.
 std::string formatSingle(float value) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(value));
-  std::string text = buf;
+  std::string text = numberText(value, std::chars_format::general, 7);
   if (text.find('e') == std::string::npos) return text;
-  std::snprintf(buf, sizeof buf, "%.12f", static_cast<double>(value));
-  text = buf;
+  text = numberText(value, std::chars_format::fixed, 12);
   while (text.back() == '0') text.pop_back();
   if (text.back() == '.') text.pop_back();
   return text;
 }
 
-float secondsSinceMidnight() {
-  return static_cast<float>(platform::toLocalTime(platform::env()->now()).secondsSinceMidnight);
-}
-
-std::string entryKey(const std::string& strProc, int16_t entry) { return strProc + "_" + std::to_string(entry); }
+// "tag_N", the name of entry N of a procedure.
+std::string entryKey(const std::string& strProc, int entry) { return strProc + "_" + std::to_string(entry); }
 
 // A log file of `program`, named as makeLogFileName names them:
 // <program>_yyyymmdd_HhNnSs.LOG.
@@ -106,34 +109,54 @@ std::string classLog::makeLogFileName() {
   strLogDir_ = platform::joinPath(platform::dataFolder(), "LOGS");
   if (!platform::env()->folderExists(strLogDir_)) platform::env()->createFolder(strLogDir_);
   platform::LocalTime t = platform::toLocalTime(platform::env()->now());
-  std::string stamp = std::to_string(t.year) + twoDigits(t.month) + twoDigits(t.day) + "_" + twoDigits(t.hour) +
-                      twoDigits(t.minute) + twoDigits(t.second);
+  std::string stamp = std::to_string(t.year);
+  for (int field : {t.month, t.day}) appendTwoDigits(stamp, field);
+  stamp += '_';
+  for (int field : {t.hour, t.minute, t.second}) appendTwoDigits(stamp, field);
   return platform::joinPath(strLogDir_, programName_ + "_" + stamp + ".LOG");
 }
 
+// The mirror text and the line are built in buffers kept from call to call.
 void classLog::log(const std::string& strLineToLog, int32_t nLevel, const std::string& strProc) {
   if (nLevel == kError) loggedError_ = true;
-  platform::env()->debugOutput(programName_ + ":(" + strProc + ") " + strLineToLog);
+  mirror_.assign(programName_).append(":(").append(strProc).append(") ").append(strLineToLog);
+  platform::env()->debugOutput(mirror_);
   bool written = nLevel == kVerInfo ? nVerbosity_ == 2 : nLevel == kInfo ? nVerbosity_ >= 2 : true;
   if (written) logToFile(strLineToLog, nLevel, strProc);
 }
 
-// "Hh:Nn:Ss", worked out again only when the second changes.
-const std::string& classLog::timeOfDay() {
-  auto now = std::chrono::time_point_cast<std::chrono::seconds>(platform::env()->now());
-  if (now != timeOfDaySecond_ || timeOfDay_.empty()) {
-    platform::LocalTime t = platform::toLocalTime(now);
-    timeOfDay_ = twoDigits(t.hour) + ":" + twoDigits(t.minute) + ":" + twoDigits(t.second);
-    timeOfDaySecond_ = now;
+// The local time is worked out from the clock once per second.
+void classLog::readClock() {
+  const platform::TimePoint now = platform::env()->now();
+  const auto second = std::chrono::floor<std::chrono::seconds>(now);
+  if (second != clockSecond_ || timeOfDay_.empty()) {
+    const platform::LocalTime t = platform::toLocalTime(second);
+    timeOfDay_.clear();
+    appendTwoDigits(timeOfDay_, t.hour);
+    timeOfDay_ += ':';
+    appendTwoDigits(timeOfDay_, t.minute);
+    timeOfDay_ += ':';
+    appendTwoDigits(timeOfDay_, t.second);
+    midnightToSecond_ = t.secondsSinceMidnight;
+    clockSecond_ = second;
   }
-  return timeOfDay_;
+  fractionOfSecond_ = std::chrono::duration<double>(now - second).count();
 }
 
-std::string classLog::formatLine(const std::string& message, int32_t nLevel, const std::string& strProc) {
-  const char* levelName = nLevel >= kInfo && nLevel <= kVerInfo ? kLevelNames[nLevel] : "";
-  std::string proc = strProc.empty() ? std::string(20, ' ') : strProc.substr(0, kProcWidth);
-  return timeOfDay() + " " + padLeft(levelName, kLevelWidth) + ":(" + padLeft(proc, kProcWidth) + ") " + strIndent_ +
-         message;
+float classLog::secondsSinceMidnight() {
+  readClock();
+  return static_cast<float>(midnightToSecond_ + fractionOfSecond_);
+}
+
+void classLog::formatLine(const std::string& message, int32_t nLevel, const std::string& strProc) {
+  readClock();
+  const char* level = nLevel >= kInfo && nLevel <= kVerInfo ? kLevelFields[nLevel] : kNoLevelField;
+  const std::string_view proc = strProc.empty() ? std::string_view(kBlankProc)
+                                                : std::string_view(strProc).substr(0, kProcWidth);
+  const size_t procLength = platform::utf8Length(proc);
+  line_.assign(timeOfDay_).append(" ").append(level).append(":(");
+  if (procLength < kProcWidth) line_.append(kProcWidth - procLength, ' ');
+  line_.append(proc).append(") ").append(strIndent_).append(message);
 }
 
 void classLog::openLogFile() {
@@ -158,7 +181,8 @@ void classLog::logToFile(const std::string& strLineToLog, int32_t nLevel, const 
   for (;;) {
     try {
       if (!stream_) openLogFile();
-      stream_->writeLine(formatLine(*message, nLevel, strProc));
+      formatLine(*message, nLevel, strProc);
+      stream_->writeLine(line_);
       return;
     } catch (const platform::Error& e) {
       if (e.number() != platform::err::kInvalidArgument || message->empty()) {
@@ -193,13 +217,14 @@ void classLog::setDepth(int32_t depth) {
   strIndent_.assign(static_cast<size_t>(nDepth_) * 2, ' ');
 }
 
+// The open entries of a tag are numbered from 0 and closed last in, first
+// out, so a tag's start times form a stack: entry N is the Nth from the bottom.
 void classLog::enterProc(const std::string& strProc) {
   try {
     float start = secondsSinceMidnight();
-    int16_t entry = 0;
-    while (dictProcStart_.exists(entryKey(strProc, entry))) ++entry;
-    dictProcStart_.add(entryKey(strProc, entry), start);
-    log("Entering " + entryKey(strProc, entry), kInfo, strProc);
+    std::vector<float>& starts = dictProcStart_[strProc];
+    starts.push_back(start);
+    log("Entering " + entryKey(strProc, static_cast<int>(starts.size()) - 1), kInfo, strProc);
     setDepth(nDepth_ + 1);
   } catch (const platform::Error& e) {
     log(errorLine(e), kError, "enterProc");
@@ -207,18 +232,16 @@ void classLog::enterProc(const std::string& strProc) {
 }
 
 void classLog::exitProc(const std::string& strProc) {
-  int16_t entry = 0;
-  while (dictProcStart_.exists(entryKey(strProc, entry))) ++entry;
-  --entry;
+  auto open = dictProcStart_.find(strProc);
+  const bool entered = open != dictProcStart_.end() && !open->second.empty();
   float end = secondsSinceMidnight();
   setDepth(nDepth_ - 1);
-  std::string key = entryKey(strProc, entry);
-  std::string message = "Exiting  " + key;
-  if (dictProcStart_.exists(key)) {
-    float start = dictProcStart_.item(key);
+  std::string message = "Exiting  " + entryKey(strProc, entered ? static_cast<int>(open->second.size()) - 1 : -1);
+  if (entered) {
+    float start = open->second.back();
     message += " Start: " + formatSingle(start) + " End: " + formatSingle(end) +
                " - Elapsed: " + formatDecimal(static_cast<double>(end - start), 1, 6);
-    dictProcStart_.remove(key);
+    open->second.pop_back();
   }
   log(message, kInfo, strProc);
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/Env.h"
 #include "platform/Error.h"
@@ -64,10 +66,11 @@ class classLog {
 
  private:
   void logToFile(const std::string& strLineToLog, int32_t nLevel, const std::string& strProc);
-  void writeLogLine(const std::string& line);
   void openLogFile();
-  std::string formatLine(const std::string& message, int32_t nLevel, const std::string& strProc);
-  const std::string& timeOfDay();
+  // The log line of `message` into line_.
+  void formatLine(const std::string& message, int32_t nLevel, const std::string& strProc);
+  void readClock();
+  float secondsSinceMidnight();
   std::string makeLogFileName();
   void checkSizeOfLogs();
   void reportFailure(const std::string& tag, const platform::Error& error);
@@ -80,12 +83,19 @@ class classLog {
   std::unique_ptr<platform::TextStream> stream_;
   int32_t nDepth_ = 0;
   std::string strIndent_;
-  platform::KeyedTable<float> dictProcStart_;
+  // The start times of each tag's open entries, entry 0 first (seconds
+  // since local midnight).
+  std::unordered_map<std::string, std::vector<float>> dictProcStart_;
   bool reportingWriteFailure_ = false;
   bool toldStandardError_ = false;
   bool loggedError_ = false;
-  std::chrono::time_point<platform::Clock, std::chrono::seconds> timeOfDaySecond_;
-  std::string timeOfDay_;
+  // The local time of the second last read from the clock.
+  std::chrono::time_point<platform::Clock, std::chrono::seconds> clockSecond_;
+  std::string timeOfDay_;        // "Hh:Nn:Ss"
+  double midnightToSecond_ = 0;  // seconds from local midnight to it
+  double fractionOfSecond_ = 0;  // of the clock's last reading past it
+  std::string line_;             // the log line last built
+  std::string mirror_;           // the debugger output last sent
 };
 
 // The standard error text: "Err.Number = N Err.Description = D".

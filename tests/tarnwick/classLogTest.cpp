@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
+
 #include "RecordingEnv.h"
 #include "platform/db/Recordset.h"
 
@@ -71,7 +74,14 @@ TEST_F(ClassLogTest, FailingLogFileIsReportedOnceThroughTheLogAndNeverLoops) {
 
 // Nested calls indent and exits match entries last in first out; an exit
 // without entry is numbered -1, and a call across midnight has a negative elapsed time.
+// Numbers keep their decimal point under a locale that writes a comma, where one can be made.
 TEST_F(ClassLogTest, TracingIndentsNumbersAndTimesCalls) {
+  const std::string locales = env.folder.path("locales");
+  fs::create_directories(locales);
+  if (std::system(("localedef -i de_DE -f UTF-8 '" + locales + "/de' 2>/dev/null").c_str()) == 0) {
+    ::setenv("LOCPATH", locales.c_str(), 1);
+    ASSERT_NE(std::setlocale(LC_ALL, "de"), nullptr);
+  }
   env.clock = dayAt(180s) + 500ms;
   Log().enterProc("[m]outer");
   Log().enterProc("[m]inner");
@@ -96,6 +106,7 @@ TEST_F(ClassLogTest, TracingIndentsNumbersAndTimesCalls) {
   EXPECT_EQ(messages[7], "Exiting  [m]never_-1");
   EXPECT_EQ(messages[9], "Exiting  [m]late_0 Start: 86399 End: 1 - Elapsed: -86398.0");
   EXPECT_EQ(Log().depth(), 0);
+  std::setlocale(LC_ALL, "C");
 }
 
 // 30 days are kept above 500 MB free, 14 above 50 MB, else 10; a failed
