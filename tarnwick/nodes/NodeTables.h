@@ -50,6 +50,11 @@ class NodeTables {
   void openOctelNodes(Recordset& rs) const;
   void openVeltroNodes(Recordset& rs) const;
 
+  // The columns of those walks by position: ServerType, SerialNo, Name, the
+  // kind's three (PhoneNo, Ext, DialingSequence; DomainName, ProxyDomain,
+  // DefaultCodec), then the Octel node's nine window values.
+  enum NodeColumn : int { kSerialNoColumn = 1, kFirstKindColumn = 3, kFirstWindowColumn = 6 };
+
  private:
   platform::db::Connection& connection() const { return connection_; }
 

@@ -1,5 +1,5 @@
 // mdlProcess: the export of every node in the import's column layout.
-#include <functional>
+#include <vector>
 
 #include "InputColumns.h"
 #include "logging/classLog.h"
@@ -15,26 +15,49 @@ using Failure = Procedure::Failure;
 
 namespace {
 
-// The 19 cells of one node's export line; a value that cannot be read stays
-// an empty cell.
-class ExportLine {
- public:
-  explicit ExportLine(Procedure& p) : p_(p), cells_(std::size(kInputColumns)) {}
-
-  void set(size_t column, const std::function<std::string()>& value) {
-    p_.step(100 + static_cast<int>(column), [&] { cells_[column] = value(); });
-  }
-  const std::vector<std::string>& cells() const { return cells_; }
-
- private:
-  Procedure& p_;
-  std::vector<std::string> cells_;
-};
-
 enum ExportColumn : size_t {
-  kNodeTypeCell = 0, kSerialCell = 2, kNameCell, kServerNameCell, kSmtpSuffixCell, kCodecCell,
-  kPhoneCell, kExtensionCell, kDialSequenceCell, kFirstWindowCell
+  kNodeTypeCell = 0,
+  kSerialCell = 2,
+  kNameCell,
+  kServerNameCell,
+  kSmtpSuffixCell,
+  kCodecCell,
+  kPhoneCell,
+  kExtensionCell,
+  kDialSequenceCell,
+  kFirstWindowCell
 };
+
+// How a stored value is written in its cell.
+enum class CellForm { Plain, WindowValue, Codec };
+
+// Cells of a node line that come from consecutive columns of the node walk.
+struct CellRun {
+  size_t firstCell;
+  size_t cells;
+  int firstColumn;
+  CellForm form;
+};
+
+// A kind of node: its NodeType cell, the label of its console and log line,
+// and where its other cells come from.
+struct NodeKind {
+  const char* nodeType;
+  const char* label;
+  CellRun runs[3];
+};
+
+constexpr CellRun kSerialAndName = {kSerialCell, 2, NodeTables::kSerialNoColumn, CellForm::Plain};
+constexpr NodeKind kOctel = {"O",
+                             "  Octel Node ",
+                             {kSerialAndName,
+                              {kPhoneCell, 3, NodeTables::kFirstKindColumn, CellForm::Plain},
+                              {kFirstWindowCell, 9, NodeTables::kFirstWindowColumn, CellForm::WindowValue}}};
+constexpr NodeKind kVeltro = {"V",
+                              "  Veltro Node ",
+                              {kSerialAndName,
+                               {kServerNameCell, 2, NodeTables::kFirstKindColumn, CellForm::Plain},
+                               {kCodecCell, 1, NodeTables::kFirstKindColumn + 2, CellForm::Codec}}};
 
 std::string codecCell(const platform::Value& stored) {
   std::string code = platform::toText(stored);
@@ -43,45 +66,43 @@ std::string codecCell(const platform::Value& stored) {
   return "";
 }
 
-void fillOctelCells(ExportLine& line, Recordset& rs) {
-  line.set(kNodeTypeCell, [] { return "O"; });
-  line.set(kSerialCell, [&] { return platform::toText(rs.field("SerialNo")); });
-  line.set(kNameCell, [&] { return platform::toText(rs.field("Name")); });
-  line.set(kPhoneCell, [&] { return platform::toText(rs.field("PhoneNo")); });
-  line.set(kExtensionCell, [&] { return platform::toText(rs.field("Ext")); });
-  line.set(kDialSequenceCell, [&] { return platform::toText(rs.field("DialingSequence")); });
-  for (size_t cell = kFirstWindowCell; cell < std::size(kInputColumns); ++cell) {
-    line.set(cell, [&] { return process::windowCell(rs.field(kInputColumns[cell].name)); });
+std::string cellText(const platform::Value& stored, CellForm form) {
+  switch (form) {
+    case CellForm::WindowValue: return process::windowCell(stored);
+    case CellForm::Codec: return codecCell(stored);
+    default: return platform::toText(stored);
   }
 }
 
-void fillVeltroCells(ExportLine& line, Recordset& rs) {
-  line.set(kNodeTypeCell, [] { return "V"; });
-  line.set(kSerialCell, [&] { return platform::toText(rs.field("SerialNo")); });
-  line.set(kNameCell, [&] { return platform::toText(rs.field("Name")); });
-  line.set(kServerNameCell, [&] { return platform::toText(rs.field("DomainName")); });
-  line.set(kSmtpSuffixCell, [&] { return platform::toText(rs.field("ProxyDomain")); });
-  line.set(kCodecCell, [&] { return codecCell(rs.field("DefaultCodec")); });
+// The 19 cells of the node on the current row, read by position. A read
+// that fails leaves its cell and those after it empty.
+void readCells(Recordset& rs, const NodeKind& kind, std::vector<std::string>& cells) {
+  for (auto& cell : cells) cell.clear();
+  cells[kNodeTypeCell] = kind.nodeType;
+  for (const CellRun& run : kind.runs) {
+    for (size_t i = 0; i < run.cells; ++i) {
+      cells[run.firstCell + i] = cellText(rs.fieldAt(run.firstColumn + static_cast<int>(i)), run.form);
+    }
+  }
 }
 
 // Writes one line per node of the open record set, until a signal asks the
 // run to stop; only nodes whose line reached the file are counted.
-void exportNodes(ProgramObjects& objects, Procedure& p, Recordset& rs, const std::string& kindLabel,
-                 void (*fillCells)(ExportLine&, Recordset&), int32_t& count) {
+void exportNodes(ProgramObjects& objects, Procedure& p, Recordset& rs, const NodeKind& kind, int32_t& count) {
   bool atEnd = true;
   auto checkEnd = [&](int line) { p.readWithDefault(line, atEnd, true, [&] { return rs.eof(); }); };
   checkEnd(50);
+  std::vector<std::string> cells(std::size(kInputColumns));
   while (!atEnd && platform::env()->interruptSignal() == 0) {
-    ExportLine line(p);
-    fillCells(line, rs);
-    const std::string& serial = line.cells()[kSerialCell];
-    std::string text = kindLabel + line.cells()[kNameCell] + " - #" + serial;
+    p.step(52, [&] { readCells(rs, kind, cells); });
+    const std::string& serial = cells[kSerialCell];
+    std::string text = kind.label + cells[kNameCell] + " - #" + serial;
     p.step(53, [&] {
       printLine(objects.console, text);
       Log().log(text, kVerInfo, p.tag());
     });
     p.step(54, [&] {
-      if (writeOutput(objects, line.cells())) {
+      if (writeOutput(objects, cells)) {
         ++count;
         return;
       }
@@ -143,10 +164,10 @@ void exportData(ProgramObjects& objects, const std::string& fileName) {
     p.step(3, [&] { writeOutput(objects, getColumnNames()); });
     Recordset rs;
     p.step(5, [&] { tables.openOctelNodes(rs); });
-    exportNodes(objects, p, rs, "  Octel Node ", fillOctelCells, count);
+    exportNodes(objects, p, rs, kOctel, count);
     p.step(6, [&] { rs.close(); });
     p.step(7, [&] { tables.openVeltroNodes(rs); });
-    exportNodes(objects, p, rs, "  Veltro Node ", fillVeltroCells, count);
+    exportNodes(objects, p, rs, kVeltro, count);
     if (!replaceExportFile(p, exportFile)) {
       abandonExportFile(objects, p, exportFile, fileName);
       p.traceExit(10);

@@ -59,7 +59,10 @@ bool writeOutput(ProgramObjects& objects, const std::vector<std::string>& values
   p.run([&] {
     std::string line;
     p.step(1, [&] {
-      for (const auto& value : values) line += "\"" + value + "\",";
+      size_t length = details ? details->size() + 16 : 16;  // the quotes and commas, the outcome
+      for (const auto& value : values) length += value.size() + 3;
+      line.reserve(length);
+      for (const auto& value : values) line.append("\"").append(value).append("\",");
     });
     p.step(2, [&] {
       if (line.empty()) platform::raise(platform::err::kInvalidArgument);

@@ -110,6 +110,8 @@ TEST_P(RecordsetTest, StaticRecordCountIsExactFieldsAreFoundInAnyCaseAndNoRowMea
   ASSERT_EQ(rs.fieldCount(), 4);
   EXPECT_TRUE(sql::equalsIgnoreCase(rs.fieldName(3), "DefaultCodec"));
   EXPECT_EQ(errorNumberOf([&] { rs.field("Serial"); }), err::kItemNotFound);
+  EXPECT_EQ(rs.fieldAt(1), text("North"));  // by position, as the columns come
+  EXPECT_EQ(errorNumberOf([&] { rs.fieldAt(4); }), err::kItemNotFound);
   rs.open("SELECT * FROM Node WHERE SerialNo = '1003'", conn_, kStatic, kReadOnly);
   EXPECT_TRUE(rs.bof() && rs.eof());
   EXPECT_EQ(errorNumberOf([&] { rs.field("Name"); }), err::kNoCurrentRecord);

@@ -196,12 +196,24 @@ struct Recordset::Impl {
   // new row on a record set that never read its table knows no other column
   // names: whatever it was not given shows as null.
   Value valueOf(const Row& row, const std::string& name) const {
-    for (const auto& edit : row.edits) {
-      if (sql::equalsIgnoreCase(edit.column.name, name)) return edit.value;
-    }
-    if (auto index = columnIndex(name)) return *index < row.stored.size() ? row.stored[*index] : Value();
+    if (const Value* edited = editedValue(row, name)) return *edited;
+    if (auto index = columnIndex(name)) return valueAt(row, *index);
     if (!read && row.state != RowState::Stored) return Value();
     raise(err::kItemNotFound);
+  }
+
+  // The value a row shows in column `index` (which must exist).
+  const Value& valueAt(const Row& row, size_t index) const {
+    static const Value kNull;
+    if (const Value* edited = editedValue(row, columns[index])) return *edited;
+    return index < row.stored.size() ? row.stored[index] : kNull;
+  }
+
+  static const Value* editedValue(const Row& row, const std::string& name) {
+    for (const auto& edit : row.edits) {
+      if (sql::equalsIgnoreCase(edit.column.name, name)) return &edit.value;
+    }
+    return nullptr;
   }
 
   // The column to write for `name`: as the engine spells it when the
@@ -379,6 +391,12 @@ void Recordset::find(const std::string& criteria) {
 }
 
 Value Recordset::field(const std::string& name) { return impl_->valueOf(impl_->currentRow(), name); }
+
+const Value& Recordset::fieldAt(int index) {
+  const Row& row = impl_->currentRow();
+  if (index < 0 || static_cast<size_t>(index) >= impl_->columns.size()) raise(err::kItemNotFound);
+  return impl_->valueAt(row, static_cast<size_t>(index));
+}
 
 void Recordset::setField(const std::string& name, const Value& value) {
   impl_->requireUpdatable();

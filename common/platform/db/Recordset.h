@@ -59,6 +59,9 @@ class Recordset {
   // name or ordinal.").
   Value field(const std::string& name);
   void setField(const std::string& name, const Value& value);
+  // The field at `index` (0-based, in the statement's column order), valid
+  // until the current row changes: how a walk over many rows reads them.
+  const Value& fieldAt(int index);
   int fieldCount();
   std::string fieldName(int index);  // 0-based, as the engine spells it
 
