@@ -12,7 +12,9 @@
 // The import does the program's database work with every statement prepared
 // once: per line BEGIN IMMEDIATE, the existence SELECT, the Node row, the
 // OctelNode or VPIMNode row, for an Octel node three DeliveryWindow rows, and
-// COMMIT. Every console, log and result line is one write(2). The export reads
+// COMMIT. Every log and result line is one write(2); the console, like the
+// program's, is written line by line on a terminal and otherwise in 64 KiB
+// blocks (at the latest when a print comes a second later). The export reads
 // the Octel nodes and their windows with one LEFT JOIN query, the Veltro nodes
 // with the program's query, and writes its file in 64 KiB blocks.
 //
@@ -45,7 +47,10 @@ constexpr size_t kColumnCount = std::size(kColumns);
 enum Column { kNodeType, kAction, kSerial, kName, kServerName, kSmtpSuffix, kCodec, kPhone, kExtension, kDial,
               kFirstWindow };
 
+void flushConsole();
+
 [[noreturn]] void fail(const std::string& what) {
+  flushConsole();
   std::fprintf(stderr, "floor: %s\n", what.c_str());
   std::exit(2);
 }
@@ -58,9 +63,20 @@ void writeAll(int fd, std::string_view text) {
   }
 }
 
-void print(std::string line = "") {
-  line += "\r\n";
-  writeAll(STDOUT_FILENO, line);
+std::string console;  // printed, not yet written
+time_t consoleSince = 0;
+
+void flushConsole() {
+  std::string text;
+  text.swap(console);
+  writeAll(STDOUT_FILENO, text);
+}
+
+void print(std::string_view line = "") {
+  static const bool terminal = isatty(STDOUT_FILENO) != 0;
+  if (console.empty()) consoleSince = time(nullptr);
+  console.append(line).append("\r\n");
+  if (terminal || console.size() >= 64 * 1024 || time(nullptr) > consoleSince) flushConsole();
 }
 
 // "12/7/2026 12:44:00 AM"
@@ -461,5 +477,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: floor import <file> | floor export <file>\n");
     return 2;
   }
+  flushConsole();
   return 0;
 }
