@@ -179,13 +179,12 @@ std::string mariaDbSettings(const OdbcDataSource& source) {
 // (the layer's callers roll back on any failure anyway) instead of wrapping
 // each statement in a savepoint of its own, a round trip more each;
 // UseDeclareFetch reads a long result through a cursor, Fetch rows at a
-// time, instead of holding all of it; UseServerSidePrepare off sends a
-// statement with its values, and the BEGIN of a transaction with its first
-// statement, in one round trip.
+// time, instead of holding all of it. The driver's server-side prepare
+// stays on, so values still reach the server as bound parameters.
 std::string psqlOdbcSettings(const OdbcDataSource& source) {
   return settingsUnlessSet(
       source,
-      {{"Protocol", "7.4-1"}, {"UseDeclareFetch", "1"}, {"Fetch", kPsqlOdbcFetchRows}, {"UseServerSidePrepare", "0"}});
+      {{"Protocol", "7.4-1"}, {"UseDeclareFetch", "1"}, {"Fetch", kPsqlOdbcFetchRows}});
 }
 
 // "DSN=<name>" and the settings the layer needs of the source's driver.
