@@ -277,10 +277,9 @@ void importNodes(const std::string& file) {
   Log log;
   std::string base = file.substr(file.rfind('/') + 1);
   std::string resultName = base.substr(0, base.rfind('.')) + ".out.csv";
-  std::string inputPath = absolutePath(file);
   startRun(log, "i", file);
-  log.info("[mdlMain]checkCommandLine", "Using input file: " + inputPath + " Writing results to: " + resultName);
-  print("Using Input File: " + inputPath);
+  log.info("[mdlMain]checkCommandLine", "Using input file: " + file + " Writing results to: " + resultName);
+  print("Using Input File: " + file);
   print("Output file: " + resultName);
   log.exit("[mdlMain]checkCommandLine");
   log.enter("[mdlProcess]importData");
@@ -413,10 +412,9 @@ std::vector<std::string> veltroCells(sqlite3_stmt* row) {
 
 void exportNodes(const std::string& file) {
   Log log;
-  std::string path = absolutePath(file);
   startRun(log, "e", file);
-  log.info("[mdlMain]checkCommandLine", "Export node data to: " + path);
-  print("Export node data to: " + path);
+  log.info("[mdlMain]checkCommandLine", "Export node data to: " + file);
+  print("Export node data to: " + file);
   log.exit("[mdlMain]checkCommandLine");
   log.enter("[mdlProcess]exportData");
 
