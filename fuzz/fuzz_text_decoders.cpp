@@ -5,10 +5,13 @@
 // - sanitizeUtf8 gives well-formed UTF-8, keeps well-formed text unchanged
 //   and is idempotent; an encoding that succeeds decodes back to its input;
 // - a file of the bytes, read without and with the UTF-8 mark in front, gives
-//   the file's lines, each decoded from Windows-1252 or made safe as UTF-8.
+//   the file's lines, each made safe as UTF-8 when marked or when the whole
+//   file is well-formed UTF-8 and not ASCII alone, else decoded from
+//   Windows-1252.
 //   Read without the mark, an input starting with 0xFF is repeated until the
 //   file passes the stream's 64 KiB read chunk, so that lines and line ends
 //   straddle chunks.
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +55,11 @@ void checkEncodingArbitraryText(std::string_view text) {
   }
 }
 
+bool readsAsUtf8(std::string_view bytes) {
+  return fuzz::isWellFormedUtf8(bytes) &&
+         std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
 std::vector<std::string> readAllLines(const std::string& path) {
   auto stream = platform::env()->openTextFile(path, platform::IOMode::ForReading, false,
                                               platform::TextEncoding::Cp1252);
@@ -68,12 +76,13 @@ std::vector<std::string> readAllLines(const std::string& path) {
 void checkReading(const fuzz::ScratchFile& file, const std::string& fileBytes) {
   file.write(fileBytes);
   const bool marked = std::string_view(fileBytes).starts_with(fuzz::kUtf8Mark);
+  const bool utf8 = marked || readsAsUtf8(fileBytes);
   const std::vector<std::string> raw =
       fuzz::expectedLines(std::string_view(fileBytes).substr(marked ? fuzz::kUtf8Mark.size() : 0));
   const std::vector<std::string> lines = readAllLines(file.path());
   check(lines.size() == raw.size());
   for (size_t i = 0; i < raw.size(); ++i) {
-    check(lines[i] == (marked ? platform::sanitizeUtf8(raw[i]) : platform::decodeCp1252(raw[i])));
+    check(lines[i] == (utf8 ? platform::sanitizeUtf8(raw[i]) : platform::decodeCp1252(raw[i])));
   }
 }
 

@@ -128,8 +128,12 @@ void ucQuillet::notifyChanged(const std::string& property) {
   if (host_) host_->propertyChanged(property);
 }
 
-bool ucQuillet::isUtf8() const {
-  return stream_ && stream_->encoding() == platform::TextEncoding::Utf8WithMark;
+platform::TextEncoding ucQuillet::encoding() const {
+  return stream_ ? stream_->encoding() : platform::TextEncoding::Cp1252;
+}
+
+ReadProgress ucQuillet::progress() const {
+  return stream_ ? ReadProgress{stream_->bytesRead(), stream_->totalBytes()} : ReadProgress{};
 }
 
 bool ucQuillet::lineWasCut() const { return stream_ && stream_->lineWasCut(); }

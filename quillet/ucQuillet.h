@@ -50,7 +50,8 @@ class ucQuillet final : public IucQuillet {
   void UserControl_WriteProperties(IPropertyStore& store) override;
   void attachHost(IPropertyStore* store, bool designMode) override;
 
-  bool isUtf8() const override;
+  platform::TextEncoding encoding() const override;
+  ReadProgress progress() const override;
   bool lineWasCut() const override;
 
   // The record of a column named `columnName` in any case; fails with

@@ -40,11 +40,11 @@ int32_t errorNumberFor(int error, int32_t whenMissing) {
   raise(errorNumberFor(error, whenMissing));
 }
 
+volatile std::sig_atomic_t caughtInterrupt = 0;
+
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 // Runs a std::filesystem action, turning its failures into platform errors.
 template <class Action>
@@ -81,7 +81,7 @@ class FileTextStream final : public BlockTextStream {
  public:
   FileTextStream(FileDescriptor file, IOMode mode, TextEncoding encoding, size_t blockBytes = 0)
       : file_(std::move(file)), reading_(mode == IOMode::ForReading), encoding_(encoding), blockBytes_(blockBytes) {
-    if (reading_) takeByteOrderMark();
+    if (reading_) takeInput();
   }
 
   std::string readLine() override {
@@ -108,6 +108,9 @@ class FileTextStream final : public BlockTextStream {
   }
 
   int32_t line() const override { return line_; }
+
+  uint64_t bytesRead() const override { return reading_ ? dropped_ + pos_ : 0; }
+  uint64_t totalBytes() const override { return totalBytes_; }
 
   // The line is encoded after what waits to be written, and fails before
   // anything is written.
@@ -164,19 +167,21 @@ class FileTextStream final : public BlockTextStream {
     if (reading != reading_) raise(err::kInvalidArgument);
   }
 
-  // A file that starts with the UTF-8 mark is read as UTF-8; any other as
-  // Windows-1252.
-  void takeByteOrderMark() {
+  // Finds the text's encoding and size, and passes over its mark.
+  void takeInput() {
+    const InputText input = inspectInput(file_);
+    encoding_ = input.encoding;
+    totalBytes_ = input.size;
+    if (encoding_ != TextEncoding::Utf8WithMark) return;
     while (buffer_.size() < kUtf8Mark.size() && fillBuffer()) {
     }
-    const bool marked = std::string_view(buffer_).starts_with(kUtf8Mark);
-    encoding_ = marked ? TextEncoding::Utf8WithMark : TextEncoding::Cp1252;
-    if (marked) pos_ = kUtf8Mark.size();
+    pos_ = kUtf8Mark.size();
   }
 
   // Drops the bytes already taken and appends the next chunk of the file.
   // Returns false at the end of the file.
   bool fillBuffer() {
+    dropped_ += pos_;
     buffer_.erase(0, pos_);
     pos_ = 0;
     const size_t kept = buffer_.size();
@@ -200,7 +205,7 @@ class FileTextStream final : public BlockTextStream {
     raw = raw.substr(0, kMaxLineBytes);
     pos_ += length + endLength;
     ++line_;
-    return encoding_ == TextEncoding::Utf8WithMark ? sanitizeUtf8(raw) : decodeCp1252(raw);
+    return encoding_ == TextEncoding::Cp1252 ? decodeCp1252(raw) : sanitizeUtf8(raw);
   }
 
   // Drops the bytes of a cut line up to and including its LF, one chunk at a time.
@@ -240,10 +245,10 @@ class FileTextStream final : public BlockTextStream {
   bool lineWasCut_ = false;
   std::string buffer_;
   size_t pos_ = 0;
+  uint64_t dropped_ = 0;  // bytes taken and no longer in the buffer
+  uint64_t totalBytes_ = 0;
   int32_t line_ = 1;
 };
-
-volatile std::sig_atomic_t caughtInterrupt = 0;
 
 void noteInterrupt(int signal) {
   if (caughtInterrupt == 0) caughtInterrupt = signal;
@@ -278,32 +283,12 @@ TimePoint toTimePoint(fs::file_time_type t) {
   return std::chrono::time_point_cast<Clock::duration>(std::chrono::file_clock::to_sys(t));
 }
 
-// Standard input, seekable from where its text starts (see openTextFile).
-FileDescriptor seekableStandardInput() {
-  struct stat st;
-  if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode)) {
-    FileDescriptor in(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
-    if (!in.isOpen()) raiseSystemError(errno, err::kFileNotFound);
-    return in;
-  }
-  const char* folder = std::getenv("TMPDIR");
-  std::string name = joinPath(folder != nullptr && *folder != '\0' ? folder : "/tmp", "tarnwick-stdin.XXXXXX");
-  FileDescriptor copy(::mkostemp(name.data(), O_CLOEXEC));
-  if (!copy.isOpen()) raiseSystemError(errno, err::kPathNotFound);
-  ::unlink(name.c_str());
-  std::string chunk(64 * 1024, '\0');
-  // After a signal the import stops before its first line: the copy need not go on.
-  while (caughtInterrupt == 0) {
-    const ssize_t got = ::read(STDIN_FILENO, chunk.data(), chunk.size());
-    if (got == 0) break;
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) raiseSystemError(errno, err::kFileNotFound);
-    if (int error = writeAll(copy.get(), std::string_view(chunk.data(), static_cast<size_t>(got)))) {
-      raiseSystemError(error, err::kPathNotFound);
-    }
-  }
-  if (::lseek(copy.get(), 0, SEEK_SET) != 0) raiseSystemError(errno, err::kPathFileAccess);
-  return copy;
+// Standard input, from where its text starts; inspectInput keeps what a
+// pipe or terminal delivers in a temporary file.
+FileDescriptor standardInput() {
+  FileDescriptor in(::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0));
+  if (!in.isOpen()) raiseSystemError(errno, err::kFileNotFound);
+  return in;
 }
 
 class PosixEnv final : public Env {
@@ -329,7 +314,7 @@ class PosixEnv final : public Env {
   std::unique_ptr<TextStream> openTextFile(const std::string& path, IOMode mode, bool create,
                                            TextEncoding encoding) override {
     if (path == kStandardInput && mode == IOMode::ForReading) {
-      return std::make_unique<FileTextStream>(seekableStandardInput(), mode, encoding);
+      return std::make_unique<FileTextStream>(standardInput(), mode, encoding);
     }
     FileDescriptor file(::open(path.c_str(), openFlags(mode, create), 0666));
     if (!file.isOpen()) raiseSystemError(errno, create ? err::kPathNotFound : err::kFileNotFound);
@@ -433,6 +418,10 @@ class PosixEnv final : public Env {
   }
 
   bool isInteractive() override { return ::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO); }
+
+  bool isTerminal(StandardStream stream) override {
+    return ::isatty(stream == StandardStream::Output ? STDOUT_FILENO : STDERR_FILENO);
+  }
 
   void waitForEnter() override {
     char c = 0;

@@ -15,9 +15,10 @@
 // - Text.cpp converts console text with glibc's iconv, given the character
 //   set that consoleCharset() names: a conversion of bytes in memory (glibc
 //   may load its tables the first time), nothing a fake Env could answer.
-// - The Linux Env itself (Env.cpp, OutputFiles.cpp, ConsoleOutput.cpp and
-//   PosixFile.h, which only they include) makes the system calls behind the
-//   methods below, the signal handlers of prepareProcess() among them.
+// - The Linux Env itself (Env.cpp, InputFiles.cpp, OutputFiles.cpp,
+//   ConsoleOutput.cpp and PosixFile.h, which only they include) makes the
+//   system calls behind the methods below, the signal handlers of
+//   prepareProcess() among them.
 #pragma once
 
 #include <chrono>
@@ -37,9 +38,13 @@ using TimePoint = Clock::time_point;
 
 enum class IOMode { ForReading = 1, ForWriting = 2, ForAppending = 8 };
 
-// How a text stream stores characters. Reading always detects a UTF-8
-// byte-order mark on its own; Cp1252 is the system code page.
-enum class TextEncoding { Cp1252, Utf8WithMark };
+// How a text stream stores characters: Cp1252 is the system code page; UTF-8
+// comes with the byte-order mark at the start or without it. Reading finds
+// the encoding on its own (see Env::openTextFile).
+enum class TextEncoding { Cp1252, Utf8WithMark, Utf8 };
+
+// The standard streams a terminal may be on.
+enum class StandardStream { Output, Error };
 
 struct DiskSpace {
   uint64_t freeToCaller = 0;  // bytes available to this user (quotas apply)
@@ -95,6 +100,12 @@ class TextStream {
   // True when no line is left to read.
   virtual bool atEndOfStream() = 0;
 
+  // A stream opened for reading: the bytes taken so far (the byte-order
+  // mark and the lines read, with their ends) and the whole text's bytes.
+  // Both 0 for a stream opened for writing.
+  virtual uint64_t bytesRead() const = 0;
+  virtual uint64_t totalBytes() const = 0;
+
   // Number of the line about to be read, counting from 1.
   virtual int32_t line() const = 0;
 
@@ -102,8 +113,8 @@ class TextStream {
   // fails with Error 5 and writes nothing; a full disk fails with Error 61.
   virtual void writeLine(const std::string& text) = 0;
 
-  // The encoding in use. A stream opened for writing may switch to
-  // Utf8WithMark before its first write; the mark is then written first
+  // The encoding in use. A stream opened for writing may switch to another
+  // before its first write; with Utf8WithMark the mark is then written first
   // (unless the file already holds text, as when appending). Text written
   // as UTF-8 must be well-formed (Error 5 otherwise).
   virtual TextEncoding encoding() const = 0;
@@ -154,10 +165,12 @@ class Env {
   // Opens a text file. ForWriting empties an existing file, ForAppending
   // keeps it; `create` makes a missing file, otherwise a missing one fails
   // with 53. A file we may not open fails with 70, a missing folder with 76.
-  // kStandardInput opened ForReading reads standard input, always through a
-  // seekable file that starts where the text starts: standard input itself
-  // when it is a regular file, else a copy of all it holds, taken at once in
-  // an unlinked temporary file (a signal ends the copy where it is).
+  // Reading ignores `encoding`: a text that starts with the UTF-8 mark is
+  // UTF-8 with the mark; one that is UTF-8 throughout (checked once, in
+  // bounded memory) and not plain ASCII is Utf8; any other is Cp1252.
+  // kStandardInput opened ForReading reads standard input from where its
+  // text starts. Text that can be read only once (a pipe, a terminal) is
+  // first kept whole in an unlinked temporary file; a signal ends the copy.
   virtual std::unique_ptr<TextStream> openTextFile(const std::string& path, IOMode mode,
                                                    bool create, TextEncoding encoding) = 0;
 
@@ -229,6 +242,9 @@ class Env {
   // True when standard input and standard error are both terminals.
   virtual bool isInteractive() = 0;
 
+  // True when `stream` is a terminal.
+  virtual bool isTerminal(StandardStream stream) = 0;
+
   // Blocks until a line (Enter) is read from standard input.
   virtual void waitForEnter() = 0;
 
@@ -287,6 +303,7 @@ class EnvWrapper : public Env {
   void writeStdOut(const std::string& bytes) override { target_->writeStdOut(bytes); }
   void writeStdErr(const std::string& bytes) override { target_->writeStdErr(bytes); }
   bool isInteractive() override { return target_->isInteractive(); }
+  bool isTerminal(StandardStream stream) override { return target_->isTerminal(stream); }
   void waitForEnter() override { target_->waitForEnter(); }
   void prepareProcess() override { target_->prepareProcess(); }
   int interruptSignal() override { return target_->interruptSignal(); }

@@ -101,6 +101,8 @@ class PosixReplacementFile final : public ReplacementFile {
   bool lineWasCut() const override { return stream_->lineWasCut(); }
   bool atEndOfStream() override { return stream_->atEndOfStream(); }
   int32_t line() const override { return stream_->line(); }
+  uint64_t bytesRead() const override { return stream_->bytesRead(); }
+  uint64_t totalBytes() const override { return stream_->totalBytes(); }
   TextEncoding encoding() const override { return stream_->encoding(); }
   void setEncoding(TextEncoding encoding) override { stream_->setEncoding(encoding); }
   void close() override { stream_->close(); }

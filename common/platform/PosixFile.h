@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -56,6 +57,22 @@ int writeAll(int fd, std::string_view bytes, size_t* written = nullptr);
 // is written.
 void writeStandardOutput(std::string_view bytes);
 void flushStandardOutput();
+
+// The first of SIGINT, SIGTERM and SIGHUP that arrived, 0 before any.
+extern volatile std::sig_atomic_t caughtInterrupt;
+
+inline constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+
+// What a text to be read holds, from the offset its descriptor is at.
+struct InputText {
+  TextEncoding encoding;  // the mark, else UTF-8 throughout (and not ASCII alone), else Cp1252
+  uint64_t size;          // its bytes, the mark included
+};
+
+// Reads the text of `file` once to its end to find its encoding and size,
+// and goes back to where it started. A descriptor that cannot go back (a
+// pipe) is replaced by a temporary file holding what it delivered.
+InputText inspectInput(FileDescriptor& file);
 
 // A text stream on `file`, already open in `mode`.
 std::unique_ptr<TextStream> openStreamOn(FileDescriptor file, IOMode mode, TextEncoding encoding);

@@ -26,6 +26,21 @@ bool appendCp1252(std::string_view utf8, std::string& out);
 // U+FFFD, so the result is always well-formed UTF-8.
 std::string sanitizeUtf8(std::string_view bytes);
 
+// Tells from a file's bytes, given piece by piece in order, whether the whole
+// file is UTF-8 text: every byte belongs to a well-formed sequence (one may
+// run on from one piece into the next) and at least one byte is not ASCII.
+// Pure ASCII says nothing of an encoding and counts as not UTF-8.
+class Utf8Detector {
+ public:
+  void feed(std::string_view bytes);
+  bool isUtf8() const { return nonAscii_ && !malformed_ && pending_.empty(); }
+
+ private:
+  std::string pending_;  // the start of a sequence the next piece may complete
+  bool nonAscii_ = false;
+  bool malformed_ = false;
+};
+
 // Number of characters (code points) in well-formed UTF-8 text.
 size_t utf8Length(std::string_view utf8);
 

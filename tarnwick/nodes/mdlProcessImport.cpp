@@ -252,7 +252,7 @@ bool importData(ProgramObjects& objects, const std::string& inputFile, const std
     p.step(5, [&] { serialIndex = objects.reader().getColumnIndex("SerialNo"); });
     p.step(kOpenOutputStep, [&] { process::openOutputFile(objects, outputFileName); });
     p.step(6, [&] {
-      if (objects.reader().isUtf8()) objects.outputFile->setEncoding(platform::TextEncoding::Utf8WithMark);
+      objects.outputFile->setEncoding(objects.reader().encoding());
       std::vector<std::string> titles = headings;
       titles.insert(titles.end(), {"Result", "Details"});
       writeOutput(objects, titles);

@@ -1,9 +1,11 @@
 // Files and folders through the real Env.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
+#include <thread>
 
 #include "TestSupport.h"
 #include "platform/Paths.h"
@@ -79,7 +81,16 @@ TEST_F(FileTest, Utf8MarkIsReadAndWrittenOnlyAtTheStart) {
   EXPECT_EQ(open(kRead)->encoding(), kUtf8);
   writeBytes(file_, "\xEF\xBB");
   EXPECT_EQ(open(kRead)->encoding(), kCp1252);
+  // Text that can be read only once is read whole first; bytes read count the mark.
+  fs::remove(file_);
+  ASSERT_EQ(::mkfifo(file_.c_str(), 0600), 0);
+  std::thread writer([&] { writeBytes(file_, "\xEF\xBB\xBFxy\r\ncd"); });
+  auto in = open(kRead, false);
+  writer.join();
+  std::vector<uint64_t> read{in->bytesRead(), (in->readLine(), in->bytesRead()), in->totalBytes()};
+  EXPECT_EQ(read, (std::vector<uint64_t>{3, 7, 9}));
 
+  fs::remove(file_);
   auto out = open(kWrite);
   out->setEncoding(kUtf8);
   out->writeLine("\u0100");

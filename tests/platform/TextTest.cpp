@@ -74,6 +74,25 @@ TEST(Utf8, SanitizeReplacesEachMalformedSequenceAndLengthCountsCharacters) {
   EXPECT_EQ(utf8Length("Z\u00FCrich \u20AC\U0001F600"), 9u);
 }
 
+// Pieces of a file in order: UTF-8 only when all of it is, and not ASCII alone.
+TEST(Utf8, DetectorTakesOnlyTextThatIsUtf8Throughout) {
+  // Pieces split at "|". Valid, also with sequences cut between pieces; ASCII alone; Windows-1252,
+  // also after a valid start; cut short at the end; overlong, surrogate, beyond U+10FFFF.
+  const std::string utf8[] = {"Caf\xC3\xA9 \xF0\x9F\x98\x80", "Caf\xC3||\xA9,\xE2|\x82|\xAC"};
+  const std::string other[] = {"plain",    "Caf\xE9",      "Caf\xC3\xA9 |Caf\xE9", "\xC3\xA9\xC2",
+                               "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"};
+  auto detects = [](const std::string& pieces) {
+    Utf8Detector detector;
+    for (size_t at = 0, bar; at <= pieces.size(); at = bar + 1) {
+      bar = std::min(pieces.find('|', at), pieces.size());
+      detector.feed(std::string_view(pieces).substr(at, bar - at));
+    }
+    return detector.isUtf8();
+  };
+  for (const auto& text : utf8) EXPECT_TRUE(detects(text)) << text;
+  for (const auto& text : other) EXPECT_FALSE(detects(text)) << text;
+}
+
 TEST(ConsoleCharset, AsciiLocaleWritesQuestionMarkPerCharacter) {
   ASSERT_NE(std::setlocale(LC_ALL, "C"), nullptr);
   EXPECT_EQ(toConsoleCharset("Z\u00FCrich \u20AC5"), "Z?rich ?5");

@@ -119,7 +119,7 @@ TEST_F(ReadingTest, ColumnPositionsBeyondTheSixteenBitRangeOverflow) {
 // S caron, OE, Z caron, Y diaeresis, and the multiplication sign (no lower case).
 TEST_F(ReadingTest, CodePageFileIsReadAsUtf8AndItsCapitalsFoldForLookups) {
   open({"\xC3\x80,\xC3\x98,\xC5\xA0,\xC5\x92,\xC5\xBD,\xC5\xB8,\xC3\x97", "\xE2\x82\xAC" "5,\xC3\xA9t\xC3\xA9"});
-  EXPECT_FALSE(reader.isUtf8());
+  EXPECT_EQ(reader.encoding(), platform::TextEncoding::Cp1252);
   EXPECT_EQ(reader.ReadLine(), (Fields{"\xE2\x82\xAC" "5", "\xC3\xA9t\xC3\xA9"}));
   const std::string lowerCase[] = {"\xC3\xA0", "\xC3\xB8", "\xC5\xA1", "\xC5\x93", "\xC5\xBE", "\xC3\xBF", "\xC3\x97"};
   for (int16_t i = 0; i < 7; ++i) EXPECT_EQ(reader.getColumnIndex(lowerCase[i]), i + 1) << i;
@@ -224,7 +224,7 @@ TEST_F(ValidationTest, InputColumnPatternsAcceptAndRejectTheirExamples) {
     }
   }
   open(lines);
-  EXPECT_TRUE(reader.isUtf8());
+  EXPECT_EQ(reader.encoding(), platform::TextEncoding::Utf8WithMark);
   for (const auto& column : tarnwick::kInputColumns) reader.setColumnValidation(column.name, column.pattern);
   for (const Example& e : tried) {
     reader.ReadLine();

@@ -49,6 +49,8 @@ class FailingInput : public platform::TextStream {
   bool atEndOfStream() override { return readable(0).atEndOfStream(); }
   bool lineWasCut() const override { return file_->lineWasCut(); }
   int32_t line() const override { return file_->line(); }
+  uint64_t bytesRead() const override { return file_->bytesRead(); }
+  uint64_t totalBytes() const override { return file_->totalBytes(); }
   void writeLine(const std::string& text) override { file_->writeLine(text); }
   platform::TextEncoding encoding() const override { return file_->encoding(); }
   void setEncoding(platform::TextEncoding encoding) override { file_->setEncoding(encoding); }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Env.h"
 #include "platform/Error.h"
 #include "platform/Value.h"
 
@@ -25,6 +26,11 @@ enum CSVMAN_ERRORS : int32_t {
 
 // An ordered collection of texts; element 0 is field 1 of the line.
 using Fields = std::vector<std::string>;
+
+struct ReadProgress {
+  uint64_t bytesRead = 0;
+  uint64_t totalBytes = 0;
+};
 
 // The host's store of a control's properties (its form data).
 class IPropertyStore {
@@ -92,8 +98,14 @@ class IucQuillet {
   // in design mode a read-only assignment fails with 387, at run time 382.
   virtual void attachHost(IPropertyStore* store, bool designMode) = 0;
 
-  // True when the file open is read as UTF-8 (it starts with the UTF-8 mark).
-  virtual bool isUtf8() const = 0;
+  // How the open file is read: UTF-8 with its mark, UTF-8 throughout, or
+  // Windows-1252 (platform::Env::openTextFile); Cp1252 while none is open.
+  virtual platform::TextEncoding encoding() const = 0;
+
+  // How far reading the open file has come: its bytes taken by the lines
+  // read so far (the heading line included) and all its bytes; 0 and 0
+  // while none is open.
+  virtual ReadProgress progress() const = 0;
 
   // True when the line last read (the heading line after OpenCSV) was longer
   // than platform::kMaxLineBytes: its fields hold only its first bytes.
