@@ -66,6 +66,7 @@ enum class DatabaseFailure : uint8_t {
   NoDriverManager,
   UnreadableOdbcFile,  // detail: the file and why
   DataSourceRefused,   // detail: the data source's name
+  OuterTransactionEnded,
 };
 
 class Error : public std::runtime_error {

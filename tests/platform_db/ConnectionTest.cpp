@@ -84,6 +84,18 @@ TEST_F(ConnectionTest, OpenFailuresAndTransactionsThatDoNotNest) {
   conn.rollbackTrans();
   EXPECT_FALSE(conn.inTransaction());
   EXPECT_EQ(nodeCount(conn), "0");
+
+  // An outer transaction, only ever rolled back, holds the others as savepoints; once the
+  // engine has ended it, nothing is written outside it (a savepoint released would commit).
+  conn.beginOuterTrans();
+  conn.beginTrans();
+  conn.execute("INSERT INTO Node (SerialNo, ServerType) VALUES ('2', 1)");
+  conn.commitTrans();
+  EXPECT_EQ(nodeCount(conn), "1");
+  conn.execute("ROLLBACK");
+  EXPECT_EQ(errorNumberOf([&] { conn.beginTrans(); }), kDatabase);
+  conn.rollbackOuterTrans();
+  EXPECT_EQ(nodeCount(conn), "0");
 }
 
 TEST_F(ConnectionTest, ASecondWriterWaitsForTheFirstInsteadOfFailing) {

@@ -18,12 +18,12 @@ Session& Connection::session() { return *session_; }
 void Connection::setConnectionString(const std::string& text) { connectionString_ = text; }
 const std::string& Connection::connectionString() const { return connectionString_; }
 
-void Connection::open(const std::string& newDatabaseSchema) {
+void Connection::open(const std::string& newDatabaseSchema, bool forOuterTransaction) {
   if (isOpen()) raise(err::kObjectOpen);
   auto name = sql::dataSourceName(connectionString_);
   if (!name) throw Error::database(DatabaseFailure::NoDataSourceNamed);
   if (auto source = findOdbcDataSource(*name)) {
-    session_->openOdbc(*source);
+    session_->openOdbc(*source, forOuterTransaction);
   } else {
     session_->openSqlite(embeddedDatabaseFile(*name), newDatabaseSchema);
   }
@@ -46,6 +46,8 @@ void Connection::beginTrans() { session_->begin(); }
 void Connection::commitTrans() { session_->commit(); }
 void Connection::rollbackTrans() { session_->rollback(); }
 bool Connection::inTransaction() const { return session_->inTransaction(); }
+void Connection::beginOuterTrans() { session_->beginOuter(); }
+void Connection::rollbackOuterTrans() { session_->rollbackOuter(); }
 
 int64_t Connection::execute(const std::string& sql, const std::vector<Value>& params) {
   return session_->run(sql::withoutDeleteStar(sql), params, !params.empty());

@@ -42,7 +42,12 @@ class Connection {
   // DSN whose driver cannot be loaded or whose server does not answer
   // within the login timeout, fails: it never falls back to the file. ODBC
   // connections never prompt and give each statement a query timeout.
-  void open(const std::string& newDatabaseSchema);
+  // `forOuterTransaction` readies the connection for beginOuterTrans(): a
+  // driver that would roll the whole transaction back on a failed statement,
+  // or wrap each statement in a savepoint whose release drops the program's
+  // (psqlODBC), is told to leave a failed statement to the program, which
+  // rolls back to its own savepoint and keeps the outer transaction's work.
+  void open(const std::string& newDatabaseSchema, bool forOuterTransaction = false);
 
   // Opens the SQLite file at `path` without a data-source lookup, creating
   // it from the schema when it holds no tables yet; for tests and tools.
@@ -74,6 +79,16 @@ class Connection {
   void commitTrans();
   void rollbackTrans();
   bool inTransaction() const;
+
+  // A transaction around the others, for work that must store nothing: it
+  // is only ever rolled back (or dropped with the connection); see open()
+  // for the connection it needs. While it is
+  // open, beginTrans, commitTrans and rollbackTrans set, release and roll
+  // back to a savepoint in it, so each keeps its meaning for what follows;
+  // and should the embedded engine end it on its own (a full disk), every
+  // later write fails instead of running outside it.
+  void beginOuterTrans();
+  void rollbackOuterTrans();
 
   // Runs a statement that returns no rows; values bind to "?" in order.
   // Returns the number of rows affected.

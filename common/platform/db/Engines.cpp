@@ -177,23 +177,26 @@ std::string mariaDbSettings(const OdbcDataSource& source) {
 
 // psqlODBC: Protocol 7.4-1 rolls back the transaction on a failed statement
 // (the layer's callers roll back on any failure anyway) instead of wrapping
-// each statement in a savepoint of its own, a round trip more each;
+// each statement in a savepoint of its own, a round trip more each, whose
+// release would also release every savepoint the program set in between.
+// A connection for an outer transaction takes 7.4-0 whatever the data source
+// says: a failed statement then undoes nothing by itself, and the program's
+// roll-back to its savepoint keeps the outer transaction's earlier work.
 // UseDeclareFetch reads a long result through a cursor, Fetch rows at a
 // time, instead of holding all of it. The driver's server-side prepare
 // stays on, so values still reach the server as bound parameters.
-std::string psqlOdbcSettings(const OdbcDataSource& source) {
-  return settingsUnlessSet(
-      source,
-      {{"Protocol", "7.4-1"}, {"UseDeclareFetch", "1"}, {"Fetch", kPsqlOdbcFetchRows}});
+std::string psqlOdbcSettings(const OdbcDataSource& source, bool forOuterTransaction) {
+  std::string protocol = forOuterTransaction ? ";Protocol=7.4-0" : settingsUnlessSet(source, {{"Protocol", "7.4-1"}});
+  return protocol + settingsUnlessSet(source, {{"UseDeclareFetch", "1"}, {"Fetch", kPsqlOdbcFetchRows}});
 }
 
 // "DSN=<name>" and the settings the layer needs of the source's driver.
-std::string odbcConnectString(const OdbcDataSource& source) {
+std::string odbcConnectString(const OdbcDataSource& source, bool forOuterTransaction) {
   std::string library = driverLibrary(source);
   std::string file = library.substr(library.rfind('/') + 1);
   std::string text = "DSN=" + source.name;
   if (file.starts_with(kMariaDbLibraryPrefix)) text += mariaDbSettings(source);
-  if (file.starts_with(kPsqlOdbcLibraryPrefix)) text += psqlOdbcSettings(source);
+  if (file.starts_with(kPsqlOdbcLibraryPrefix)) text += psqlOdbcSettings(source, forOuterTransaction);
   return text;
 }
 
@@ -229,7 +232,7 @@ OdbcDriverInfo checkOdbcConnection(const OdbcDataSource& source) {
   OdbcEnvironment environment;
   OdbcHandle connection(SQL_HANDLE_DBC, environment.get());
   SQLSetConnectAttr(connection.get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(kLoginTimeoutSeconds), 0);
-  std::string text = odbcConnectString(source);
+  std::string text = odbcConnectString(source, false);
   SQLRETURN connected = SQLDriverConnect(connection.get(), nullptr, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS,
                                          nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
   if (!SQL_SUCCEEDED(connected)) {
@@ -243,8 +246,8 @@ OdbcDriverInfo checkOdbcConnection(const OdbcDataSource& source) {
   return info;
 }
 
-soci::connection_parameters odbcParameters(const OdbcDataSource& source) {
-  soci::connection_parameters parameters(soci::odbc, odbcConnectString(source));
+soci::connection_parameters odbcParameters(const OdbcDataSource& source, bool forOuterTransaction) {
+  soci::connection_parameters parameters(soci::odbc, odbcConnectString(source, forOuterTransaction));
   parameters.set_option(soci::odbc_option_driver_complete, std::to_string(SQL_DRIVER_NOPROMPT));
   return parameters;
 }

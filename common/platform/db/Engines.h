@@ -43,8 +43,9 @@ struct OdbcDriverInfo {
 OdbcDriverInfo checkOdbcConnection(const OdbcDataSource& source);
 
 // The SOCI connection parameters of `source`: its DSN with the settings the
-// layer needs of its driver (odbcConnectString), the dialog off.
-soci::connection_parameters odbcParameters(const OdbcDataSource& source);
+// layer needs of its driver (odbcConnectString), the dialog off; with
+// `forOuterTransaction`, a failed statement undoes nothing by itself.
+soci::connection_parameters odbcParameters(const OdbcDataSource& source, bool forOuterTransaction);
 
 // The SOCI connection parameters of the SQLite file at `path`.
 soci::connection_parameters sqliteParameters(const std::string& path);

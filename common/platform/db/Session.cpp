@@ -13,6 +13,8 @@ constexpr const char* kBusyTimeoutMs = "10000";
 // keep what each commit writes small. It takes effect only on a new file.
 constexpr const char* kNewFilePageSize = "1024";
 constexpr const char* kSavepoint = "tarnwick_write";
+// What stands for a transaction inside the outer one.
+constexpr const char* kTransactionSavepoint = "tarnwick_transaction";
 
 // Enough prepared statements for every insert and update the program makes;
 // past this the cache starts afresh, so odd statement texts cannot pile up.
@@ -49,9 +51,9 @@ void Session::openSqlite(const std::string& path, const std::string& newDatabase
   });
 }
 
-void Session::openOdbc(const OdbcDataSource& source) {
+void Session::openOdbc(const OdbcDataSource& source, bool forOuterTransaction) {
   OdbcDriverInfo driver = checkOdbcConnection(source);
-  translatingDriverErrors([&] { session_.open(odbcParameters(source)); });
+  translatingDriverErrors([&] { session_.open(odbcParameters(source, forOuterTransaction)); });
   engine_ = "odbc";
   dataSource_ = "ODBC data source " + source.name + ", driver " + source.driver + " (" + driver.description + ")";
   nameRules_ = driver.names;
@@ -102,6 +104,7 @@ void Session::requireOpen() const {
 
 int64_t Session::run(const std::string& sql, const std::vector<Value>& params, bool keepPrepared) {
   requireOpen();
+  if (inOuterTransaction_) requireOuterTransaction();
   if (!keepPrepared) {
     return translatingDriverErrors([&] { return PreparedStatement(session_, sql, params).run(params); });
   }
@@ -188,27 +191,65 @@ void Session::recycle(const std::string& sql, const std::vector<Value>& params,
 
 // SQLite starts every transaction as a writer (BEGIN IMMEDIATE), so a
 // transaction never fails half-way for want of the write lock: it waits up
-// to the busy timeout at its start instead.
+// to the busy timeout at its start instead. Inside the outer transaction a
+// savepoint stands for it.
 void Session::begin() {
   requireOpen();
   if (inTransaction_) throw Error::database(DatabaseFailure::TransactionActive);
-  transactionStep("BEGIN IMMEDIATE", &soci::session::begin);
+  if (inOuterTransaction_) {
+    run(std::string("SAVEPOINT ") + kTransactionSavepoint, {}, true);
+  } else {
+    transactionStep("BEGIN IMMEDIATE", &soci::session::begin);
+  }
   inTransaction_ = true;
 }
 
 void Session::commit() {
   requireTransaction();
-  transactionStep("COMMIT", &soci::session::commit);
+  if (inOuterTransaction_) {
+    run(std::string("RELEASE SAVEPOINT ") + kTransactionSavepoint, {}, true);
+  } else {
+    transactionStep("COMMIT", &soci::session::commit);
+  }
   inTransaction_ = false;
 }
 
 void Session::rollback() {
   requireTransaction();
   inTransaction_ = false;
+  if (inOuterTransaction_) {
+    run(std::string("ROLLBACK TO SAVEPOINT ") + kTransactionSavepoint, {}, true);
+    run(std::string("RELEASE SAVEPOINT ") + kTransactionSavepoint, {}, true);
+    return;
+  }
   // SQLite ends a transaction by itself after some failures (a full disk,
   // for one); a roll-back then has nothing left to undo.
   if (engine_ == "sqlite3" && !sqliteTransactionActive(session_)) return;
   transactionStep("ROLLBACK", &soci::session::rollback);
+}
+
+void Session::beginOuter() {
+  requireOpen();
+  if (inTransaction_ || inOuterTransaction_) throw Error::database(DatabaseFailure::TransactionActive);
+  transactionStep("BEGIN IMMEDIATE", &soci::session::begin);
+  inOuterTransaction_ = true;
+}
+
+void Session::rollbackOuter() {
+  requireOpen();
+  if (!inOuterTransaction_) throw Error::database(DatabaseFailure::NoTransaction);
+  inOuterTransaction_ = false;
+  inTransaction_ = false;
+  if (engine_ == "sqlite3" && !sqliteTransactionActive(session_)) return;
+  transactionStep("ROLLBACK", &soci::session::rollback);
+}
+
+// Once SQLite has ended the outer transaction by itself, a statement would
+// run outside it and store what it writes (a RELEASE would even commit).
+void Session::requireOuterTransaction() {
+  if (engine_ == "sqlite3" && !sqliteTransactionActive(session_)) {
+    throw Error::database(DatabaseFailure::OuterTransactionEnded);
+  }
 }
 
 // SQLite runs the statement; over ODBC the session switches auto-commit.

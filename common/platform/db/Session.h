@@ -35,9 +35,10 @@ class Session {
  public:
   // Opens the SQLite file at `path` (creating its tables with the DDL
   // script `newDatabaseSchema` when it has none yet) or the ODBC data
-  // source `source`, its dialog off.
+  // source `source`, its dialog off (and, `forOuterTransaction`, its own
+  // per-statement savepoints).
   void openSqlite(const std::string& path, const std::string& newDatabaseSchema);
-  void openOdbc(const OdbcDataSource& source);
+  void openOdbc(const OdbcDataSource& source, bool forOuterTransaction);
 
   bool isOpen() const { return !engine_.empty(); }
   const std::string& engine() const { return engine_; }          // "" while closed
@@ -73,6 +74,10 @@ class Session {
   void commit();
   void rollback();
 
+  // The transaction around the others (Connection::beginOuterTrans).
+  void beginOuter();
+  void rollbackOuter();
+
   // Runs `write` so that all of it or nothing reaches the tables: in a
   // transaction of its own, or, inside the caller's, under a savepoint on
   // SQLite (on ODBC the caller's roll-back undoes a failed write).
@@ -84,6 +89,7 @@ class Session {
   bool hasTables();
   void runScript(const std::string& script);
   void requireTransaction() const;
+  void requireOuterTransaction();
   void transactionStep(const std::string& sqliteStatement, void (soci::session::*odbcStep)());
   void writeInOwnTransaction(const std::function<void()>& write);
   void writeUnderSavepoint(const std::function<void()>& write);
@@ -97,6 +103,7 @@ class Session {
   std::string dataSource_;
   sql::NameRules nameRules_;
   bool inTransaction_ = false;
+  bool inOuterTransaction_ = false;
   // On psqlODBC: whether the data source fetches in blocks, and whether the
   // connection does so now.
   std::optional<bool> blocksConfigured_;
