@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
+#include <utility>
 
 #include "logging/RunOutcome.h"
 #include "platform/Env.h"

@@ -25,6 +25,11 @@ inline constexpr OptionName kOptionNames[] = {
     {"e", "e"},              // export, to the file given or NodeExport.csv
     {"i", "i"},              // import the file given ("-": standard input)
     {"o", "o"},              // the import's result file
+    {"n", "n"},              // a dry run: the import stores nothing, /n
+    {"dry-run", "n"},        //   or --dry-run
+    {"q", "q"},              // quiet: no line for each line or node, /q
+    {"quiet", "q"},          //   or --quiet
+    {"u", "u"},              // the export in UTF-8
     {"?", "help"},           // the usage screen: /? or -?,
     {"h", "help"},           //   -h,
     {"help", "help"},        //   --help

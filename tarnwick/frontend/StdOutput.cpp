@@ -7,16 +7,9 @@ namespace tarnwick {
 
 void StdOutput::writeStdOut(const std::string& text) { platform::env()->writeStdOut(platform::toConsoleCharset(text)); }
 
-// After the last CR LF the column is what follows it; without one, the
-// column grows by the text's length in characters.
 void StdOutput::WriteText(const std::string& text) {
   writeStdOut(text);
-  size_t lineBreak = text.rfind("\r\n");
-  if (lineBreak == std::string::npos) {
-    column_ += static_cast<int32_t>(platform::utf8Length(text));
-  } else {
-    column_ = static_cast<int32_t>(platform::utf8Length(text.substr(lineBreak + 2)));
-  }
+  column_ = columnAfter(column_, text);
 }
 
 void StdOutput::Column(int32_t n) {

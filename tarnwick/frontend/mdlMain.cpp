@@ -110,11 +110,16 @@ bool outputRefused(const Procedure& p, IPrintTarget& console, const std::string&
   return !what.empty();
 }
 
+// The options that shape a job: /n (a dry run), /q (quiet) and /u (a UTF-8 export).
+JobOptions jobOptions(const Options& options) {
+  return {options.exists("n"), options.exists("q"), options.exists("u")};
+}
+
 }  // namespace
 
-void openConnection(platform::db::Connection& connection) {
+void openConnection(platform::db::Connection& connection, bool forDryRun) {
   connection.setConnectionString(std::string("Data Source=") + kDataSource);
-  connection.open(nodeSchema());
+  connection.open(nodeSchema(), forDryRun);
 }
 
 int main(const std::string& argumentText) {
@@ -139,7 +144,7 @@ int main(const std::string& argumentText) {
     p.step(10, [&] { frmUsage::Load(objects); });
     p.step(11, [&] {
       try {
-        openConnection(objects.connection);
+        openConnection(objects.connection, jobOptions(options).dryRun);
         connected = true;
         Log().log("Data source: " + objects.connection.dataSourceDescription(), kInfo, p.tag());
       } catch (const platform::Error& e) {
@@ -152,12 +157,12 @@ int main(const std::string& argumentText) {
     if (mode == kExport) {
       p.step(15, [&] {
         jobRan = true;
-        exportData(objects, options.item("e"));
+        exportData(objects, options.item("e"), jobOptions(options));
       });
     } else if (mode == kImport) {
       p.step(17, [&] {
         jobRan = true;
-        linesFailed = !importData(objects, options.item("i"), options.item("o"));
+        linesFailed = !importData(objects, options.item("i"), options.item("o"), jobOptions(options));
       });
     }
     p.step(19, [&] { frmUsage::Unload(objects); });
@@ -249,6 +254,9 @@ void showUsage(IPrintTarget& console) {
       "",
       "Other Options:",
       "   /i:-                  Import from standard input; results go to stdin.out.csv unless /o is given",
+      "   /n, --dry-run         Import as usual, with every check and result, but store nothing",
+      "   /q, --quiet           Show only the lines that fail, the summary and any errors, not every line or node",
+      "   /u                    Export as UTF-8, for names the Windows-1252 code page cannot hold",
       "   --help, -h, -?, /?    Show this screen",
       "   --version             Show the program's version",
       "",

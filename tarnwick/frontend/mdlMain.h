@@ -16,8 +16,9 @@ enum RunMode : int32_t { kNothingToDo = 0, kExport = 1, kImport = 2 };
 // The whole run for the given argument text; returns the exit status.
 int main(const std::string& argumentText);
 
-// Opens the run's connection to the data source "Pelagor".
-void openConnection(platform::db::Connection& connection);
+// Opens the run's connection to the data source "Pelagor"; for a dry run,
+// ready for the transaction that keeps it from storing anything.
+void openConnection(platform::db::Connection& connection, bool forDryRun = false);
 
 // Decides export or import, completes the paths in `options` and tells the
 // user on `console` what will be read and written. Shows the usage screen

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "platform/Text.h"
 
 namespace tarnwick {
 
@@ -18,6 +21,14 @@ class IPrintTarget {
   virtual void Column(int32_t n) = 0;
   virtual int32_t Column() const = 0;
 };
+
+// The column after `text` is written at `column`: the characters after its
+// last CR LF, or `column` moved on by its characters when it holds none.
+inline int32_t columnAfter(int32_t column, const std::string& text) {
+  size_t lineBreak = text.rfind("\r\n");
+  if (lineBreak == std::string::npos) return column + static_cast<int32_t>(platform::utf8Length(text));
+  return static_cast<int32_t>(platform::utf8Length(std::string_view(text).substr(lineBreak + 2)));
+}
 
 // Prints `text` followed by CR LF.
 inline void printLine(IPrintTarget& target, const std::string& text = "") { target.WriteText(text + "\r\n"); }

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "RunConsole.h"
 #include "logging/PrintTarget.h"
 #include "platform/Env.h"
 #include "platform/db/Connection.h"
@@ -19,7 +20,7 @@ struct ProgramObjects {
   // The reader control; fails with Error 91 while none is loaded.
   quillet::IucQuillet& reader() const;
 
-  IPrintTarget& console;
+  RunConsole console;
   platform::db::Connection connection;
   std::unique_ptr<quillet::IucQuillet> readerControl;  // from loading the form to unloading it
   std::unique_ptr<platform::TextStream> outputFile;    // the import's result file or the export file

@@ -30,6 +30,13 @@ struct NodeOutcome {
   std::string details;
 };
 
+// What the command line asks of a job beyond its files.
+struct JobOptions {
+  bool dryRun = false;      // the import checks and reports every line as usual and stores nothing
+  bool quiet = false;       // the console shows failed lines only, not every line or node
+  bool utf8Export = false;  // the export is written as UTF-8 with the byte-order mark
+};
+
 // The 19 input columns in their canonical order (the export's header).
 std::vector<std::string> getColumnNames();
 
@@ -47,11 +54,13 @@ bool writeOutput(ProgramObjects& objects, const std::vector<std::string>& values
 std::string formatWindowTime(const std::string& text, bool isBegin);
 
 // Writes every node to `fileName` in the import's column layout.
-void exportData(ProgramObjects& objects, const std::string& fileName);
+void exportData(ProgramObjects& objects, const std::string& fileName, const JobOptions& job = {});
 
-// Applies every line of `inputFile` and writes the results to `outputFile`.
-// Returns false when a line failed or its result line could not be written.
-bool importData(ProgramObjects& objects, const std::string& inputFile, const std::string& outputFile);
+// Applies every line of `inputFile` and writes the results to `outputFile`,
+// in the input's encoding. Returns false when a line failed or its result
+// line could not be written.
+bool importData(ProgramObjects& objects, const std::string& inputFile, const std::string& outputFile,
+                const JobOptions& job = {});
 
 // The operations of one input line; each reads its values from the reader.
 NodeOutcome addNode(ProgramObjects& objects);

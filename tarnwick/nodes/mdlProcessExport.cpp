@@ -1,10 +1,12 @@
 // mdlProcess: the export of every node in the import's column layout.
+#include <algorithm>
 #include <vector>
 
 #include "InputColumns.h"
 #include "logging/classLog.h"
 #include "mdlProcess.h"
 #include "mdlProcessParts.h"
+#include "platform/Text.h"
 
 namespace tarnwick {
 
@@ -86,9 +88,18 @@ void readCells(Recordset& rs, const NodeKind& kind, std::vector<std::string>& ce
   }
 }
 
+// Whether Windows-1252 holds every cell.
+bool fitsCodePage(const std::vector<std::string>& cells) {
+  std::string bytes;
+  return std::all_of(cells.begin(), cells.end(),
+                     [&](const std::string& cell) { return platform::tryEncodeCp1252(cell, bytes); });
+}
+
 // Writes one line per node of the open record set, until a signal asks the
-// run to stop; only nodes whose line reached the file are counted.
-void exportNodes(ProgramObjects& objects, Procedure& p, Recordset& rs, const NodeKind& kind, int32_t& count) {
+// run to stop; only nodes whose line reached the file are counted. A quiet
+// export names its nodes in the log only.
+void exportNodes(ProgramObjects& objects, Procedure& p, Recordset& rs, const NodeKind& kind, const JobOptions& job,
+                 int32_t& count) {
   bool atEnd = true;
   auto checkEnd = [&](int line) { p.readWithDefault(line, atEnd, true, [&] { return rs.eof(); }); };
   checkEnd(50);
@@ -98,7 +109,7 @@ void exportNodes(ProgramObjects& objects, Procedure& p, Recordset& rs, const Nod
     const std::string& serial = cells[kSerialCell];
     std::string text = kind.label + cells[kNameCell] + " - #" + serial;
     p.step(53, [&] {
-      printLine(objects.console, text);
+      if (!job.quiet) printLine(objects.console, text);
       Log().log(text, kVerInfo, p.tag());
     });
     p.step(54, [&] {
@@ -107,6 +118,7 @@ void exportNodes(ProgramObjects& objects, Procedure& p, Recordset& rs, const Nod
         return;
       }
       std::string error = "ERROR: Node #" + serial + " could not be written to the export file and was not exported.";
+      if (!job.utf8Export && !fitsCodePage(cells)) error += " (use /u to export as UTF-8)";
       Log().log(error, kError, p.tag());
       printLine(objects.console, "  " + error);
     });
@@ -148,7 +160,7 @@ void abandonExportFile(ProgramObjects& objects, Procedure& p, platform::Replacem
 
 // Every failure shows on the console too: an export that lost nodes to a
 // failing database must not look complete.
-void exportData(ProgramObjects& objects, const std::string& fileName) {
+void exportData(ProgramObjects& objects, const std::string& fileName, const JobOptions& job) {
   Procedure p(kUnit, "exportData");
   p.onOtherErrors([&](const Failure& failure) {
     p.logFailure(failure);
@@ -160,14 +172,17 @@ void exportData(ProgramObjects& objects, const std::string& fileName) {
   platform::ReplacementFile* exportFile = nullptr;
   NodeTables tables(objects.connection);
   bool completed = p.run([&] {
-    p.step(process::kOpenOutputStep, [&] { exportFile = process::openExportFile(objects, fileName); });
+    p.step(process::kOpenOutputStep, [&] {
+      exportFile = process::openExportFile(
+          objects, fileName, job.utf8Export ? platform::TextEncoding::Utf8WithMark : platform::TextEncoding::Cp1252);
+    });
     p.step(3, [&] { writeOutput(objects, getColumnNames()); });
     Recordset rs;
     p.step(5, [&] { tables.openOctelNodes(rs); });
-    exportNodes(objects, p, rs, kOctel, count);
+    exportNodes(objects, p, rs, kOctel, job, count);
     p.step(6, [&] { rs.close(); });
     p.step(7, [&] { tables.openVeltroNodes(rs); });
-    exportNodes(objects, p, rs, kVeltro, count);
+    exportNodes(objects, p, rs, kVeltro, job, count);
     if (!replaceExportFile(p, exportFile)) {
       abandonExportFile(objects, p, exportFile, fileName);
       p.traceExit(10);

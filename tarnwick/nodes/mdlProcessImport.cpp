@@ -20,20 +20,35 @@ using Failure = Procedure::Failure;
 namespace {
 
 constexpr int kOpenInputStep = 3;
+constexpr int kBeginDryRunStep = 13;
+constexpr int kEndDryRunStep = 14;
 constexpr int kReadLineStep = 61;
 
 std::string cannotReadText(const std::string& inputFile) { return "ERROR: Cannot read " + inputFile + "."; }
 
-// Without its result file, or without the input's headings, the import could
-// account for no line: either failure ends the program before a line is
-// read. A missing reader (error 91) was reported when the form was loaded and
-// takes the common course.
+// Without its result file, without the input's headings, or, for a dry
+// run, without the transaction that keeps it from storing anything, the
+// import could account for no line: each failure ends the program before a
+// line is read. A missing reader (error 91) was reported when the form was
+// loaded and takes the common course.
 void endIfImportCannotStart(ProgramObjects& objects, const Failure& failure, const std::string& inputFile,
                             const std::string& outputFileName) {
   process::endIfOutputCannotOpen(objects, failure, outputFileName);
   const platform::Error& error = failure.error;
   if (failure.line == kOpenInputStep && error.number() != platform::err::kObjectNotSet) {
     process::endWithoutJob(objects, cannotReadText(inputFile), process::descriptionLine(error));
+  }
+  if (failure.line == kBeginDryRunStep) {
+    process::endWithoutJob(objects, "ERROR: Cannot start the dry run.", process::descriptionLine(error));
+  }
+}
+
+// A dry run undoes everything it did before it reports: it never commits.
+void undoDryRun(ProgramObjects& objects, const Procedure& p) {
+  try {
+    objects.connection.rollbackOuterTrans();
+  } catch (const platform::Error& error) {
+    p.logFailure({error, kEndDryRunStep});
   }
 }
 
@@ -153,19 +168,26 @@ struct ImportCounts {
   bool allWell() const { return failures == 0 && unwrittenResults == 0; }
 };
 
-// Counts the line and writes its result line; the line is then done with.
+// Counts the line and writes its result line; the line is then done with,
+// and its console text, if held, is shown when it failed.
 void writeResult(ProgramObjects& objects, InputLine& line, ImportCounts& counts) {
+  objects.console.endLine(line.isError);
   ++(line.isError ? counts.failures : counts.successes);
   if (!writeOutput(objects, line.values(), line.isError, line.details)) ++counts.unwrittenResults;
   line.read = nullptr;
 }
 
-void reportTotals(IPrintTarget& console, const ImportCounts& counts, const std::string& tag) {
+void reportTotals(IPrintTarget& console, const ImportCounts& counts, const std::string& tag, bool dryRun) {
   std::string summary = "Total nodes effected: " + std::to_string(counts.total) +
                         " Successful changes: " + std::to_string(counts.successes) +
                         " Errors: " + std::to_string(counts.failures);
   Log().log(summary, kInfo, tag);
   printLine(console, summary);
+  if (dryRun) {
+    const char* const kNothingStored = "Dry run: nothing was stored.";
+    Log().log(kNothingStored, kInfo, tag);
+    printLine(console, kNothingStored);
+  }
   printLine(console);
 }
 
@@ -196,7 +218,12 @@ bool importInterrupted(IPrintTarget& console, const Procedure& p, int32_t lineNu
 // The input is opened and its headings checked before the result file is
 // opened, so an input that cannot be imported leaves an earlier result file
 // as it was. A run-time failure while a line is in hand fails that line.
-bool importData(ProgramObjects& objects, const std::string& inputFile, const std::string& outputFileName) {
+// A dry run works inside one transaction that it rolls back before its
+// summary, so each line sees what the lines before it did, and nothing is
+// stored. Its console text cannot wait for the end: while it runs, the
+// embedded database's write lock is held with the console written to.
+bool importData(ProgramObjects& objects, const std::string& inputFile, const std::string& outputFileName,
+                const JobOptions& job) {
   Procedure p(kUnit, "importData");
   IPrintTarget& console = objects.console;
   ImportCounts counts;
@@ -250,6 +277,7 @@ bool importData(ProgramObjects& objects, const std::string& inputFile, const std
     p.step(kOpenInputStep, [&] { headings = openInput(objects, p, inputFile); });
     p.step(4, [&] { setColumnRules(objects.reader()); });
     p.step(5, [&] { serialIndex = objects.reader().getColumnIndex("SerialNo"); });
+    if (job.dryRun) p.step(kBeginDryRunStep, [&] { objects.connection.beginOuterTrans(); });
     p.step(kOpenOutputStep, [&] { process::openOutputFile(objects, outputFileName); });
     p.step(6, [&] {
       objects.outputFile->setEncoding(objects.reader().encoding());
@@ -261,6 +289,7 @@ bool importData(ProgramObjects& objects, const std::string& inputFile, const std
       printLine(console);
       printLine(console, "Processing data...");
     });
+    objects.console.startProgress();
     while (moreLines) {
       if (importInterrupted(console, p, lineNumber)) break;
       p.readWithDefault(60, moreLines, false, [&] { return !objects.reader().EOF_(); });
@@ -272,6 +301,7 @@ bool importData(ProgramObjects& objects, const std::string& inputFile, const std
       });
       if (!line.read) break;
       ++counts.total;
+      if (job.quiet) objects.console.holdLine();
       p.step(62, [&] {
         printLine(console, "  Processing Line: " + padRight(std::to_string(lineNumber), 4) +
                                " SerialNo = " + valueAt(*line.read, serialIndex));
@@ -282,30 +312,38 @@ bool importData(ProgramObjects& objects, const std::string& inputFile, const std
         p.step(64, [&] { action = process::lowerCase(process::lineValue(objects.reader(), "action")); });
       }
       if (!line.decided) p.step(65, [&] { dispatch(objects, action, line); });
-      p.step(66, [&] { writeResult(objects, line, counts); });
+      p.step(66, [&] {
+        writeResult(objects, line, counts);
+        objects.console.showProgress(counts.total, objects.reader().progress());
+      });
     }
+    objects.console.endProgress();
     p.step(8, [&] { objects.reader().CloseCSV(); });
+    if (job.dryRun) undoDryRun(objects, p);
     p.step(9, [&] {
       printLine(console, "Finished processing data.");
       printLine(console);
     });
-    p.step(10, [&] { reportTotals(console, counts, p.tag()); });
+    p.step(10, [&] { reportTotals(console, counts, p.tag(), job.dryRun); });
     p.step(11, [&] { reportErrors(console, counts, outputFileName); });
     p.traceExit(12);
   });
   if (completed) return counts.allWell();
   // The error limit forced the import out: the line in hand still gets its
   // result, and the summary tells how far the import came.
+  objects.console.endProgress();
   if (line.read) {
     line.fail(process::failureDetails(*p.forcedOutBy()));
     writeResult(objects, line, counts);
   }
+  objects.console.endLine(true);
+  if (job.dryRun) undoDryRun(objects, p);
   std::string stop = "Import stopped by the error limit after line " + std::to_string(lineNumber) +
                      "; the lines after it were not processed.";
   Log().log(stop, kError, p.tag());
   printLine(console, stop);
   printLine(console);
-  reportTotals(console, counts, p.tag());
+  reportTotals(console, counts, p.tag(), job.dryRun);
   reportErrors(console, counts, outputFileName);
   return false;
 }

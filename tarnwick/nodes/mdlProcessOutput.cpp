@@ -31,8 +31,9 @@ void process::openOutputFile(ProgramObjects& objects, const std::string& fileNam
   objects.outputFile = platform::env()->openExclusiveTextFile(fileName, platform::TextEncoding::Cp1252);
 }
 
-platform::ReplacementFile* process::openExportFile(ProgramObjects& objects, const std::string& fileName) {
-  auto file = platform::env()->openReplacementFile(fileName, platform::TextEncoding::Cp1252);
+platform::ReplacementFile* process::openExportFile(ProgramObjects& objects, const std::string& fileName,
+                                                   platform::TextEncoding encoding) {
+  auto file = platform::env()->openReplacementFile(fileName, encoding);
   platform::ReplacementFile* exportFile = file.get();
   objects.outputFile = std::move(file);
   return exportFile;

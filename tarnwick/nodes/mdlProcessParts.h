@@ -52,9 +52,10 @@ void endWithoutJob(ProgramObjects& objects, const std::string& problem, const st
 // writes it: the import's result file.
 void openOutputFile(ProgramObjects& objects, const std::string& fileName);
 
-// Opens the export's output file: the text that replaces `fileName` once the
-// export is complete.
-platform::ReplacementFile* openExportFile(ProgramObjects& objects, const std::string& fileName);
+// Opens the export's output file in `encoding`: the text that replaces
+// `fileName` once the export is complete.
+platform::ReplacementFile* openExportFile(ProgramObjects& objects, const std::string& fileName,
+                                          platform::TextEncoding encoding);
 
 // When `failure` is the output file's opening, ends the program with the
 // console lines that say why; no job starts without its output file.

@@ -57,7 +57,8 @@ TEST_F(ExportTest, EmptyDatabaseGivesTheHeaderOnlyAndTheTwoExampleNodesAreWritte
 }
 
 // Only whole nodes of a known kind are written; a codec other than 307 and
-// a node Windows-1252 cannot hold are left out, the latter also uncounted.
+// a node Windows-1252 cannot hold are left out, the latter also uncounted
+// unless the export is UTF-8.
 TEST_F(ExportTest, OnlyWholeWritableNodesAreWrittenAndCountedAndValuesReadBackWhole) {
   db.addOctel("1", "bare", false);
   db.execute("INSERT INTO Node (SerialNo, Name, ServerType) VALUES ('2', 'orphan', 1), ('3', 'odd', 3), ('5', 'no codec', 2)");
@@ -75,8 +76,17 @@ TEST_F(ExportTest, OnlyWholeWritableNodesAreWrittenAndCountedAndValuesReadBackWh
                           exported({"V", "", "5", "no codec", "d", "p"}),
                           exported({"V", "", "77", "Ann, \"the\" one", "vmsrv1", "maildomain", "G729"})}));
   EXPECT_EQ(run.status, 1);
-  EXPECT_TRUE(holds(run.out, "  ERROR: Node #8 could not be written to the export file and was not exported.\r\n"));
+  EXPECT_TRUE(holds(run.out,
+                    "  ERROR: Node #8 could not be written to the export file and was not exported. "
+                    "(use /u to export as UTF-8)\r\n"));
   EXPECT_TRUE(holds(run.out, "Total nodes exported: 5\r\n"));
+  // With /u the file is UTF-8 after its mark and holds that node too; /q names no node on the console.
+  RunResult utf8 = folder.run({"/e:u.csv", "/u", "/q"});
+  std::string bytes = readBytes(folder.path("u.csv"));
+  EXPECT_TRUE(bytes.starts_with("\xEF\xBB\xBF" + header) &&
+              holds(bytes, exported({"V", "", "8", "Zo\xC4\x9B", "vmsrv1", "maildomain", "G729"})));
+  EXPECT_TRUE(utf8.status == 0 && holds(utf8.out, "Total nodes exported: 6\r\n") && !holds(utf8.out, " Node "))
+      << utf8.out;
 
   // Fed back as a change, the reader splits the line into the same 19 values.
   writeBytes(folder.path("back.csv"), header + "\r\n" + lines.back().replace(4, 2, "\"C\"") + "\r\n");

@@ -5,13 +5,13 @@
 #include <utility>
 
 namespace tarnwick::e2e {
-namespace {
-
 std::string shellQuoted(const std::string& word) {
   std::string quoted = "'";
   for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return quoted + "'";
 }
+
+namespace {
 
 // How many rows of `table` (with `condition`) belong to the node n.
 std::string rowsOf(const std::string& table, const std::string& condition = "") {

@@ -82,6 +82,9 @@ class ProgramFolder {
   mutable int runsStarted_ = 0;
 };
 
+// `word` quoted for the shell.
+std::string shellQuoted(const std::string& word);
+
 // Polls `condition` until it holds or `timeout` has passed; the last answer.
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(60));
 

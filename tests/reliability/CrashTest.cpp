@@ -1,6 +1,7 @@
 // An import of 5,000 mixed lines killed or interrupted at 20 moments: every stored node is
 // whole, and the tables hold what the reported lines did (after SIGKILL plus, perhaps, the one
-// line not yet reported; after SIGINT, SIGTERM or SIGHUP exactly that, with the summary).
+// line not yet reported; after SIGINT, SIGTERM or SIGHUP exactly that, with the summary). A dry
+// run (every fifth moment) leaves the tables empty however it ends.
 #include "e2e/ProgramRun.h"
 
 namespace tarnwick::e2e {
@@ -57,12 +58,13 @@ class CrashTest : public ::testing::TestWithParam<int> {
 
   // Signals the import at once (moment 0) or when the result file reaches a share of its size
   // were every line to succeed; failed lines carry details, so every share comes before the end.
-  RunResult importSignalledAt(int moment, const std::string& signal) {
+  RunResult importSignalledAt(int moment, const std::string& signal, bool dryRun) {
     std::vector<NodeLine> lines;
     for (const auto& request : requests()) lines.push_back(request.line);
     std::string input = inputText(lines);
     writeBytes(folder.path("nodes.csv"), input);
-    auto started = folder.start({"/i:nodes.csv"});
+    auto started = folder.start(dryRun ? std::vector<std::string>{"/i:nodes.csv", "/n"}
+                                       : std::vector<std::string>{"/i:nodes.csv"});
     uintmax_t share = (input.size() + lines.size() * std::string(",\"Successful\",\"\"").size()) *
                       static_cast<uintmax_t>(std::max(moment - 1, 0)) / (kKillMoments - 1);
     EXPECT_TRUE(moment == 0 || waitUntil([&] {
@@ -79,7 +81,8 @@ class CrashTest : public ::testing::TestWithParam<int> {
 
 TEST_P(CrashTest, SignalledImportLeavesWholeNodesAndEveryReportedLineStored) {
   const auto& signal = kSignals[GetParam() % std::size(kSignals)];
-  RunResult run = importSignalledAt(GetParam(), signal.name);
+  const bool dryRun = GetParam() % 5 == 1;
+  RunResult run = importSignalledAt(GetParam(), signal.name, dryRun);
   EXPECT_EQ(run.status, 128 + signal.number) << "the import ended before the signal";
   auto results = resultLines(folder.path("nodes.out.csv"));
   ASSERT_LE(results.size(), requests().size());
@@ -104,7 +107,7 @@ TEST_P(CrashTest, SignalledImportLeavesWholeNodesAndEveryReportedLineStored) {
   NodeDatabase db(folder);
   EXPECT_EQ(brokenNodes(db), std::vector<Row>{});
   auto stored = storedNodes(db);
-  EXPECT_TRUE(stored == reported || stored == withNext)
+  EXPECT_TRUE(dryRun ? stored.empty() : stored == reported || stored == withNext)
       << results.size() << " lines reported, " << stored.size() << " nodes stored";
   // The database the killed run left serves the next run.
   RunResult exported = folder.run({"/e"});
