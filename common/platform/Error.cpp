@@ -66,8 +66,8 @@ constexpr ErrorText kErrorTexts[] = {
     {err::kDatabase, DatabaseFailure::NoDriverManager, "The ODBC driver manager cannot be started."},
     {err::kDatabase, DatabaseFailure::UnreadableOdbcFile, "Cannot read the ODBC configuration file "},
     {err::kDatabase, DatabaseFailure::DataSourceRefused, "The ODBC data source cannot be opened: "},
-    {err::kDatabase, DatabaseFailure::OuterTransactionEnded,
-     "The database ended the transaction that was to be rolled back; nothing more is written."},
+    {err::kDatabase, DatabaseFailure::TransactionEnded,
+     "The database ended the transaction by itself; nothing more is written in it."},
 };
 
 }  // namespace

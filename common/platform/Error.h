@@ -66,7 +66,7 @@ enum class DatabaseFailure : uint8_t {
   NoDriverManager,
   UnreadableOdbcFile,  // detail: the file and why
   DataSourceRefused,   // detail: the data source's name
-  OuterTransactionEnded,
+  TransactionEnded,
 };
 
 class Error : public std::runtime_error {

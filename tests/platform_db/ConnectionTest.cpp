@@ -81,18 +81,19 @@ TEST_F(ConnectionTest, OpenFailuresAndTransactionsThatDoNotNest) {
   conn.beginTrans();
   EXPECT_EQ(errorNumberOf([&] { conn.beginTrans(); }), kDatabase);
   conn.execute("INSERT INTO Node (SerialNo, ServerType) VALUES ('1', 1)");
+  conn.execute("ROLLBACK");  // as SQLite ends a transaction by itself: nothing after it may commit
+  EXPECT_EQ(errorNumberOf([&] { conn.execute("INSERT INTO Node (SerialNo, ServerType) VALUES ('1', 1)"); }), kDatabase);
   conn.rollbackTrans();
   EXPECT_FALSE(conn.inTransaction());
   EXPECT_EQ(nodeCount(conn), "0");
 
-  // An outer transaction, only ever rolled back, holds the others as savepoints; once the
-  // engine has ended it, nothing is written outside it (a savepoint released would commit).
+  // An outer transaction, only ever rolled back, holds the others as savepoints.
   conn.beginOuterTrans();
   conn.beginTrans();
   conn.execute("INSERT INTO Node (SerialNo, ServerType) VALUES ('2', 1)");
   conn.commitTrans();
   EXPECT_EQ(nodeCount(conn), "1");
-  conn.execute("ROLLBACK");
+  conn.execute("ROLLBACK");  // no savepoint may then start a transaction that its release commits
   EXPECT_EQ(errorNumberOf([&] { conn.beginTrans(); }), kDatabase);
   conn.rollbackOuterTrans();
   EXPECT_EQ(nodeCount(conn), "0");

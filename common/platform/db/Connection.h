@@ -84,9 +84,9 @@ class Connection {
   // is only ever rolled back (or dropped with the connection); see open()
   // for the connection it needs. While it is
   // open, beginTrans, commitTrans and rollbackTrans set, release and roll
-  // back to a savepoint in it, so each keeps its meaning for what follows;
-  // and should the embedded engine end it on its own (a full disk), every
-  // later write fails instead of running outside it.
+  // back to a savepoint in it, so each keeps its meaning for what follows.
+  // Should the embedded engine end a transaction on its own (a full disk),
+  // every later statement in it fails instead of running outside it.
   void beginOuterTrans();
   void rollbackOuterTrans();
 

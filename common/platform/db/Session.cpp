@@ -104,7 +104,7 @@ void Session::requireOpen() const {
 
 int64_t Session::run(const std::string& sql, const std::vector<Value>& params, bool keepPrepared) {
   requireOpen();
-  if (inOuterTransaction_) requireOuterTransaction();
+  requireTransactionStillOpen();
   if (!keepPrepared) {
     return translatingDriverErrors([&] { return PreparedStatement(session_, sql, params).run(params); });
   }
@@ -113,6 +113,7 @@ int64_t Session::run(const std::string& sql, const std::vector<Value>& params, b
 
 int64_t Session::insert(InsertShape shape, const std::vector<Value>& values) {
   requireOpen();
+  requireTransactionStillOpen();
   InsertKey key{std::move(shape.table), std::move(shape.columns), {}};
   std::string kinds = BoundParams::signature(values);
   size_t next = 0;
@@ -244,11 +245,12 @@ void Session::rollbackOuter() {
   transactionStep("ROLLBACK", &soci::session::rollback);
 }
 
-// Once SQLite has ended the outer transaction by itself, a statement would
-// run outside it and store what it writes (a RELEASE would even commit).
-void Session::requireOuterTransaction() {
-  if (engine_ == "sqlite3" && !sqliteTransactionActive(session_)) {
-    throw Error::database(DatabaseFailure::OuterTransactionEnded);
+// Once SQLite has ended a transaction by itself (a full disk, for one), a
+// statement would run outside it and store what it writes at once, half a
+// node, or a dry run's lines (a savepoint released then even commits).
+void Session::requireTransactionStillOpen() {
+  if ((inTransaction_ || inOuterTransaction_) && engine_ == "sqlite3" && !sqliteTransactionActive(session_)) {
+    throw Error::database(DatabaseFailure::TransactionEnded);
   }
 }
 

@@ -89,7 +89,7 @@ class Session {
   bool hasTables();
   void runScript(const std::string& script);
   void requireTransaction() const;
-  void requireOuterTransaction();
+  void requireTransactionStillOpen();
   void transactionStep(const std::string& sqliteStatement, void (soci::session::*odbcStep)());
   void writeInOwnTransaction(const std::function<void()>& write);
   void writeUnderSavepoint(const std::function<void()>& write);
