@@ -41,16 +41,14 @@ ProgressLine::ProgressLine()
       sharesTerminal_(shown_ && platform::env()->isTerminal(platform::StandardStream::Output)),
       start_(shown_ ? platform::env()->now() : platform::TimePoint()) {}
 
+// Drawn afresh at most once per interval; console text that cleared it in
+// between leaves it away until then, so it never shows a stale count.
 void ProgressLine::update(int32_t lines, const quillet::ReadProgress& read) {
   if (!shown_) return;
   const platform::TimePoint now = platform::env()->now();
-  if (text_.empty() || now - changed_ >= kChangeInterval) {
-    text_ = progressText(lines, read, now - start_);
-    changed_ = now;
-    drawn_ = false;
-  }
-  if (drawn_) return;
-  platform::env()->writeStdErr("\r" + text_ + "\x1b[K");
+  if (lastDrawn_ && now - *lastDrawn_ < kChangeInterval) return;
+  lastDrawn_ = now;
+  platform::env()->writeStdErr("\r" + progressText(lines, read, now - start_) + "\x1b[K");
   drawn_ = true;
 }
 

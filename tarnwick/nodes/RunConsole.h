@@ -14,9 +14,9 @@ namespace tarnwick {
 
 // How far an import has come, on one line of standard error when that is a
 // terminal: lines done, the share of the input's bytes read, lines a second
-// and the time left. Its text changes at most ten times a second; it is
-// cleared before console text goes to the same terminal, drawn again with
-// the next update, and erased at the end. Elsewhere it does nothing.
+// and the time left. It is drawn at most ten times a second, cleared before
+// console text goes to the same terminal, and erased at the end. Elsewhere
+// it does nothing.
 class ProgressLine {
  public:
   ProgressLine();
@@ -37,8 +37,7 @@ class ProgressLine {
   bool sharesTerminal_;  // and so is standard output
   bool drawn_ = false;
   platform::TimePoint start_;
-  platform::TimePoint changed_;
-  std::string text_;
+  std::optional<platform::TimePoint> lastDrawn_;
 };
 
 // Passes the jobs' text on to the run's print target. Between holdLine()
