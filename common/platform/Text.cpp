@@ -114,18 +114,6 @@ DecodedChar decodeUtf8At(std::string_view s, size_t pos) {
   return {value, length, true};
 }
 
-// The position of the first byte from `pos` on that is not ASCII (or the
-// end); ASCII, the bulk of most text, is passed over eight bytes at a time.
-size_t firstNonAscii(std::string_view s, size_t pos) {
-  constexpr uint64_t kHighBits = 0x8080808080808080ULL;
-  for (uint64_t word = 0; pos + sizeof word <= s.size(); pos += sizeof word) {
-    std::memcpy(&word, s.data() + pos, sizeof word);
-    if ((word & kHighBits) != 0) break;
-  }
-  while (pos < s.size() && static_cast<unsigned char>(s[pos]) < 0x80) ++pos;
-  return pos;
-}
-
 // The locale's codeset as iconv knows it, opened once per codeset.
 class ConsoleConverter {
  public:
@@ -254,7 +242,7 @@ void Utf8Detector::feed(std::string_view bytes) {
     malformed_ = !c.valid && c.length < pending_.size();
     if (c.valid) pending_.clear();
   }
-  for (size_t pos = firstNonAscii(bytes, 0); pos < bytes.size() && !malformed_; pos = firstNonAscii(bytes, pos)) {
+  for (size_t pos = asciiPrefixLength(bytes); pos < bytes.size() && !malformed_;) {
     nonAscii_ = true;
     const DecodedChar c = decodeUtf8At(bytes, pos);
     if (!c.valid && pos + c.length == bytes.size()) {  // ran out: the next piece may complete it
@@ -263,6 +251,7 @@ void Utf8Detector::feed(std::string_view bytes) {
     }
     malformed_ = !c.valid;
     pos += c.length;
+    pos += asciiPrefixLength(bytes.substr(pos));
   }
 }
 
