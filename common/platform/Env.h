@@ -15,10 +15,10 @@
 // - Text.cpp converts console text with glibc's iconv, given the character
 //   set that consoleCharset() names: a conversion of bytes in memory (glibc
 //   may load its tables the first time), nothing a fake Env could answer.
-// - The Linux Env itself (Env.cpp, InputFiles.cpp, OutputFiles.cpp,
-//   ConsoleOutput.cpp and PosixFile.h, which only they include) makes the
-//   system calls behind the methods below, the signal handlers of
-//   prepareProcess() among them.
+// - The Linux Env itself (Env.cpp, FileStreams.cpp, InputFiles.cpp,
+//   OutputFiles.cpp, ConsoleOutput.cpp and PosixFile.h, which only they
+//   include) makes the system calls behind the methods below, the signal
+//   handlers of prepareProcess() among them.
 #pragma once
 
 #include <chrono>
