@@ -41,7 +41,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 named=$(tr ',' '\n' <<<"$depends" | awk '{ print $1 }')  # the names, without versions
 for file in "$build/tarnwick" "$build/libquillet.so"; do
   for library in $(objdump -p "$file" | awk '$1 == "NEEDED" { print $2 }'); do
-    path=$(ldd "$file" | awk -v lib="$library" '$1 == lib { print $3 }')
+    # "lib => /path (addr)", or "/path (addr)" for the dynamic linker itself.
+    path=$(ldd "$file" | awk -v lib="$library" '$1 == lib { print $3 } $1 ~ "/" lib "$" { print $1 }')
     [ -n "$path" ] || fail "$library of $file is not found on this system"
     package=$(dpkg -S "$path" 2>/dev/null || dpkg -S "$(realpath "$path")" 2>/dev/null) ||
       fail "no Debian package holds $path ($library of $file)"
