@@ -2,7 +2,7 @@
 // whole, and the tables hold what the reported lines did (after SIGKILL plus, perhaps, the one
 // line not yet reported; after SIGINT, SIGTERM or SIGHUP exactly that, with the summary). A dry
 // run (every fifth moment) leaves the tables empty however it ends.
-#include "e2e/ProgramRun.h"
+#include "ProgramRun.h"
 
 namespace tarnwick::e2e {
 namespace {

@@ -3,7 +3,7 @@
 // exit status, no line unaccounted for and no node half-written.
 #include <cstdlib>
 
-#include "e2e/ProgramRun.h"
+#include "ProgramRun.h"
 
 namespace tarnwick::e2e {
 namespace {

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <random>
 
-#include "e2e/ProgramRun.h"
+#include "ProgramRun.h"
 
 namespace tarnwick::e2e {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "RecordingEnv.h"
-#include "e2e/NodeInput.h"
+#include "NodeInput.h"
 #include "nodes/NodeSchema.h"
 #include "nodes/mdlProcess.h"
 #include "ucQuillet.h"

@@ -12,7 +12,7 @@
 #include "frontend/StdOutput.h"
 #include "logging/classLog.h"
 #include "platform/Env.h"
-#include "platform/TestSupport.h"
+#include "TestSupport.h"
 
 namespace tarnwick::test {
 

@@ -15,7 +15,7 @@
 #include "NodeInput.h"
 #include "nodes/NodeSchema.h"
 #include "platform/Env.h"
-#include "platform/TestSupport.h"
+#include "TestSupport.h"
 #include "platform/db/Recordset.h"
 
 namespace tarnwick::e2e {
