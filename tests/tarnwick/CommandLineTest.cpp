@@ -61,9 +61,9 @@ TEST(BuildArgumentText, KeepsEveryShellWordWhole) {
   }
 }
 
-class ConsoleTest : public ProgramTest {};
+class DuplicateOptionTest : public ProgramTest {};
 
-TEST_F(ConsoleTest, DuplicateOptionShowsBoxNamingSecondOccurrenceAsTypedAndEndsWithStatus2) {
+TEST_F(DuplicateOptionTest, ShowsBoxNamingSecondOccurrenceAsTypedAndEndsWithStatus2) {
   // Looking for --help and --version beforehand keeps the first value quietly.
   EXPECT_EQ(entries(scanCommandLine("/i:a.csv /I:b.csv -h /?")), (Pairs{{"i", "a.csv"}, {"help", ""}}));
   EXPECT_EQ(env.err, "");
@@ -84,21 +84,6 @@ TEST_F(ConsoleTest, DuplicateOptionShowsBoxNamingSecondOccurrenceAsTypedAndEndsW
   }
   EXPECT_EQ(env.waits, 1);
   EXPECT_EQ(env.out, "");
-}
-
-// The column follows the characters after the last line break; moving it
-// forward pads with blanks, moving it back writes nothing.
-TEST_F(ConsoleTest, StdOutputColumnFollowsTextAfterLastLineBreak) {
-  console.WriteText("abc\r\nde");
-  EXPECT_EQ(console.Column(), 2);
-  console.WriteText("fgh");
-  console.Column(8);
-  console.Column(3);
-  EXPECT_EQ(console.Column(), 3);
-  printLine(console, "one");
-  EXPECT_EQ(env.out, "abc\r\ndefgh   one\r\n");
-  console.WriteText("\xC3\xA9\xC3\xA9");
-  EXPECT_EQ(console.Column(), 2);
 }
 
 }  // namespace
