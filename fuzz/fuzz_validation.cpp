@@ -10,7 +10,6 @@
 // heading's own spelling gives the same result.
 #include <memory>
 #include <string>
-#include <string_view>
 
 #include "FuzzSupport.h"
 #include "nodes/InputColumns.h"
@@ -21,35 +20,22 @@ namespace {
 
 using fuzz::check;
 
-std::string headingLine() {
-  std::string line;
-  for (const tarnwick::InputColumn& column : tarnwick::kInputColumns) {
-    line += (line.empty() ? "" : ",") + std::string(column.name);
-  }
-  return line;
-}
-
 // A reader that has read the program's headings from `file` and holds the
 // program's pattern for every column.
 std::unique_ptr<quillet::IucQuillet> openWithRules(const fuzz::ScratchFile& file) {
-  file.write(headingLine() + "\r\n");
+  std::string headings;
+  for (const auto& column : tarnwick::kInputColumns)
+    headings += (headings.empty() ? "" : ",") + std::string(column.name);
+  file.write(headings + "\r\n");
   auto reader = std::make_unique<quillet::ucQuillet>();
   reader->CSVFile(file.path());
   reader->OpenCSV(true, false);
-  for (const tarnwick::InputColumn& column : tarnwick::kInputColumns) {
-    reader->setColumnValidation(column.name, column.pattern);
-  }
+  for (const auto& column : tarnwick::kInputColumns) reader->setColumnValidation(column.name, column.pattern);
   return reader;
 }
 
 // The outcome of one getValue call: the value, or the error number.
-struct Outcome {
-  std::string value;
-  int32_t error = 0;
-  bool operator==(const Outcome&) const = default;
-};
-
-Outcome ask(quillet::IucQuillet& reader, const std::string& column) {
+std::pair<std::string, int32_t> ask(quillet::IucQuillet& reader, const std::string& column) {
   try {
     return {reader.getValue(column), 0};
   } catch (const platform::Error& e) {
@@ -57,38 +43,35 @@ Outcome ask(quillet::IucQuillet& reader, const std::string& column) {
   }
 }
 
-void checkColumn(quillet::IucQuillet& reader, const quillet::Fields& fields, const std::string& name) {
-  const std::string asked = fuzz::asciiLowerCase(name);
-  const auto index = static_cast<size_t>(reader.getColumnIndex(asked));
-  const Outcome outcome = ask(reader, asked);
-  if (index > fields.size()) {
-    check(outcome.error == platform::err::kSubscriptOutOfRange);
-  } else if (outcome.error == 0) {
-    check(outcome.value == fields[index - 1]);
-  } else {
-    check(outcome.error == quillet::CSVMAN_ERROR_VALIDATIONFAILED && !fields[index - 1].empty());
-    check(reader.LastInvalidValue() == platform::Value(fields[index - 1]));
-    check(reader.LastInvalidColumn() == platform::Value(asked));
-  }
-  check(ask(reader, name) == outcome);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const fuzz::ScratchFile file("fuzz_validation");
-  static const std::unique_ptr<quillet::IucQuillet> readerWithRules = openWithRules(file);
-  quillet::IucQuillet& reader = *readerWithRules;
+  static const std::unique_ptr<quillet::IucQuillet> reader = openWithRules(file);
   const std::string_view input = fuzz::asText(data, size);
   file.write(input);
-  reader.OpenCSV(false, false);
+  reader->OpenCSV(false, false);
   quillet::Fields fields;
   try {
-    fields = reader.ReadLine();
+    fields = reader->ReadLine();
   } catch (const platform::Error& e) {
     check(e.number() == platform::err::kInputPastEnd && (input.empty() || input == fuzz::kUtf8Mark));
     return 0;
   }
-  for (const tarnwick::InputColumn& column : tarnwick::kInputColumns) checkColumn(reader, fields, column.name);
+  for (const auto& column : tarnwick::kInputColumns) {
+    const std::string asked = fuzz::asciiLowerCase(column.name);
+    const auto index = static_cast<size_t>(reader->getColumnIndex(asked));
+    const auto [value, error] = ask(*reader, asked);
+    if (index > fields.size()) {
+      check(error == platform::err::kSubscriptOutOfRange);
+    } else if (error == 0) {
+      check(value == fields[index - 1]);
+    } else {
+      check(error == quillet::CSVMAN_ERROR_VALIDATIONFAILED && !fields[index - 1].empty());
+      check(reader->LastInvalidValue() == platform::Value(fields[index - 1]));
+      check(reader->LastInvalidColumn() == platform::Value(asked));
+    }
+    check(ask(*reader, column.name) == std::pair(value, error));
+  }
   return 0;
 }

@@ -28,14 +28,19 @@ TEST(Cp1252, EncodingFailsWith5OutsideTheCodePage) {
   }
   std::string out;
   EXPECT_FALSE(tryEncodeCp1252("\u20ACb\u0100c", out));
-  EXPECT_EQ(out, "\x80" "b");  // the text before the failure
+  EXPECT_EQ(out,
+            "\x80"
+            "b");  // the text before the failure
 }
 
 TEST(Utf8, SanitizeReplacesEachMalformedSequenceAndLengthCountsCharacters) {
   // Valid text; truncated, overlong, surrogate and above U+10FFFF sequences.
   const std::pair<std::string, std::string> cases[] = {
-      {"Z\u00FCrich \u20AC \U0001F600", "Z\u00FCrich \u20AC \U0001F600"}, {"\xE2\x82x", "\uFFFDx"},
-      {"\xC0\xAF", "\uFFFD\uFFFD"}, {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"}, {"\xF4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD"}};
+      {"Z\u00FCrich \u20AC \U0001F600", "Z\u00FCrich \u20AC \U0001F600"},
+      {"\xE2\x82x", "\uFFFDx"},
+      {"\xC0\xAF", "\uFFFD\uFFFD"},
+      {"\xED\xA0\x80", "\uFFFD\uFFFD\uFFFD"},
+      {"\xF4\x90\x80\x80", "\uFFFD\uFFFD\uFFFD\uFFFD"}};
   for (const auto& [in, out] : cases) EXPECT_EQ(sanitizeUtf8(in), out) << in;
   EXPECT_EQ(utf8Length("Z\u00FCrich \u20AC\U0001F600"), 9u);
 }

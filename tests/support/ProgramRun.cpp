@@ -1,33 +1,69 @@
 #include "ProgramRun.h"
 
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <thread>
-#include <utility>
+
+#include "nodes/NodeSchema.h"
 
 namespace tarnwick::e2e {
-std::string shellQuoted(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 namespace {
 
-// How many rows of `table` (with `condition`) belong to the node n.
-std::string rowsOf(const std::string& table, const std::string& condition = "") {
-  return "(SELECT COUNT(*) FROM " + table + " k WHERE k.SerialNo = n.SerialNo" + condition + ")";
+// In the child: the run's folder, files, environment and user, then the program.
+[[noreturn]] void execute(const std::string& program, const std::vector<std::string>& args, const RunOptions& options,
+                          const std::string& folder, const std::string& output) {
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);
+  const bool inFolder = chdir((options.workingDir.empty() ? folder : options.workingDir).c_str()) == 0;
+  const int in = open(options.input.c_str(), O_RDONLY), out = open((output + "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
+            err = open((output + "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  const bool ready = inFolder && in >= 0 && out >= 0 && err >= 0 && dup2(in, 0) == 0 && dup2(out, 1) == 1 && dup2(err, 2) == 2 &&
+                     (!options.asNobody || (setgroups(0, nullptr) == 0 && setresgid(65534, 65534, 65534) == 0 &&
+                                            setresuid(65534, 65534, 65534) == 0));
+  if (ready) execv(program.c_str(), argv.data());
+  _exit(127);
 }
 
-// `octel` for an Octel node n, `veltro` for a Veltro one.
-std::string byKind(int octel, int veltro) {
-  return "(CASE WHEN n.ServerType = 1 THEN " + std::to_string(octel) + " ELSE " + std::to_string(veltro) + " END)";
-}
-
-std::string withoutNode(const std::string& table) {
-  return " UNION ALL SELECT SerialNo FROM " + table + " WHERE SerialNo NOT IN (SELECT SerialNo FROM Node)";
-}
+int statusOf(int waitStatus) { return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus); }
 
 }  // namespace
+
+StartedRun::~StartedRun() {
+  if (pid_ > 0 && status_ < 0) kill(pid_, SIGKILL), wait();
+}
+
+bool StartedRun::finished() {
+  int waitStatus = 0;
+  if (status_ < 0 && waitpid(pid_, &waitStatus, WNOHANG) == pid_) status_ = statusOf(waitStatus);
+  return status_ >= 0;
+}
+
+RunResult StartedRun::wait() {
+  int waitStatus = 0;
+  if (status_ < 0 && waitpid(pid_, &waitStatus, 0) == pid_) status_ = statusOf(waitStatus);
+  RunResult result{status_, readBytes(output_ + "out"), readBytes(output_ + "err")};
+  fs::remove(output_ + "out"), fs::remove(output_ + "err");
+  return result;
+}
+
+RunResult StartedRun::wait(std::chrono::seconds limit) {
+  if (!waitUntil([&] { return finished(); }, limit)) {
+    ADD_FAILURE() << "still running after " << limit.count() << " s";
+    kill(pid_, SIGKILL);
+  }
+  return wait();
+}
+
+void StartedRun::signal(int number) const { kill(pid_, number); }
 
 ProgramFolder::ProgramFolder(const std::string& programName, const std::string& folderName)
     : programName_(programName), folderName_(folderName) {
@@ -37,66 +73,37 @@ ProgramFolder::ProgramFolder(const std::string& programName, const std::string& 
   for (const char* file : {"libquillet.so", "README.HTM"}) fs::copy_file(built + "/" + file, path(file));
 }
 
-RunResult ProgramFolder::run(const std::vector<std::string>& args, const std::string& workingDir,
-                             const std::string& input) const {
-  return startCommand(shellQuoted(program()), args, workingDir, input).wait();
+std::string ProgramFolder::path(const std::string& name) const {
+  return folder_.path(folderName_.empty() || name.empty() ? folderName_ + name : folderName_ + "/" + name);
 }
 
-StartedRun ProgramFolder::start(const std::vector<std::string>& args, const std::string& workingDir) const {
-  return startCommand(shellQuoted(program()), args, workingDir);
+// Returns once the program runs: the pipe, closed on exec, tells when.
+StartedRun ProgramFolder::start(const std::vector<std::string>& args, const RunOptions& options) const {
+  const std::string output = folder_.path() + "." + std::to_string(++runsStarted_) + ".";
+  int execDone[2];
+  EXPECT_EQ(pipe2(execDone, O_CLOEXEC), 0);
+  const pid_t pid = fork();
+  if (pid == 0) execute(program(), args, options, path(), output);
+  close(execDone[1]);
+  char ignored;
+  while (read(execDone[0], &ignored, 1) < 0 && errno == EINTR) {
+  }
+  close(execDone[0]);
+  EXPECT_GT(pid, 0) << "fork failed";
+  return StartedRun(pid, output);
 }
 
-void ProgramFolder::lockForUnprivilegedRun(const std::string& lockedFile) const {
-  std::string command = "chown -R nobody:nogroup " + shellQuoted(path()) + " && chown root:root " +
-                        shellQuoted(lockedFile) + " && chmod 0444 " + shellQuoted(lockedFile);
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+void ProgramFolder::handToNobody(const std::string& keptFile) const {
+  for (const auto& entry : fs::recursive_directory_iterator(path()))
+    ASSERT_EQ(lchown(entry.path().c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chown(path().c_str(), 65534, 65534) | chown(keptFile.c_str(), 0, 0), 0);
+  fs::permissions(keptFile, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 }
 
-RunResult ProgramFolder::runUnprivileged(const std::vector<std::string>& args) const {
-  std::string asNobody =
-      "$(if [ \"$(id -u)\" = 0 ]; then echo setpriv --reuid=nobody --regid=nogroup --clear-groups; fi) ";
-  return startCommand(asNobody + shellQuoted(program()), args, "").wait();
-}
-
-// The shell runs the program with its output caught in files beside the
-// folder, then records the exit status; its own output pipe stays empty. A
-// small shell in between records the program's process id and becomes it.
-StartedRun ProgramFolder::startCommand(const std::string& launcher, const std::vector<std::string>& args,
-                                       const std::string& workingDir, const std::string& input) const {
-  std::string scratch = folder_.path() + "." + std::to_string(++runsStarted_) + ".";
-  std::string command = "cd " + shellQuoted(workingDir.empty() ? path() : workingDir) +
-                        " && sh -c 'echo $$ >\"$0.new\" && mv \"$0.new\" \"$0\" && exec \"$@\"' " +
-                        shellQuoted(scratch + "pid") + " " + launcher;
-  for (const auto& arg : args) command += " " + shellQuoted(arg);
-  command += " >" + shellQuoted(scratch + "out") + " 2>" + shellQuoted(scratch + "err") + " <" + shellQuoted(input) +
-             "; echo $? >" + shellQuoted(scratch + "status");
-  FILE* shell = popen(command.c_str(), "r");
-  EXPECT_NE(shell, nullptr) << command;
-  return StartedRun(shell, scratch);
-}
-
-StartedRun::StartedRun(StartedRun&& other) noexcept
-    : shell_(std::exchange(other.shell_, nullptr)), scratch_(std::move(other.scratch_)) {}
-
-StartedRun::~StartedRun() { if (shell_) pclose(shell_); }
-
-RunResult StartedRun::wait() {
-  if (!shell_) return {};
-  EXPECT_EQ(pclose(std::exchange(shell_, nullptr)), 0) << "the shell around the run failed";
-  RunResult result{std::stoi(readBytes(scratch_ + "status")), readBytes(scratch_ + "out"), readBytes(scratch_ + "err")};
-  for (const char* name : {"out", "err", "status", "pid"}) fs::remove(scratch_ + name);
-  return result;
-}
-
-bool StartedRun::finished() const { return fs::exists(scratch_ + "status"); }
-
-std::string StartedRun::outputSoFar() const { return readBytes(scratch_ + "out"); }
-
-void StartedRun::signal(const std::string& name) {
-  EXPECT_TRUE(waitUntil([&] { return fs::exists(scratch_ + "pid"); })) << "the program did not start";
-  std::string pid = readBytes(scratch_ + "pid");
-  std::string command = "kill -" + name + " " + pid.substr(0, pid.find('\n')) + " 2>/dev/null";
-  (void)std::system(command.c_str());  // a program that has ended already needs no signal
+std::string ProgramFolder::logText() const {
+  std::string text;
+  for (const auto& entry : fs::directory_iterator(path("LOGS"))) text += readBytes(entry.path().string());
+  return text;
 }
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
@@ -108,93 +115,27 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
   return true;
 }
 
-std::string ProgramFolder::logText() const {
-  EXPECT_EQ(std::distance(fs::directory_iterator(path("LOGS")), fs::directory_iterator()), 1);
-  return allLogs(*this);
-}
-
-std::string allLogs(const ProgramFolder& folder) {
-  std::string text;
-  for (const auto& entry : fs::directory_iterator(folder.path("LOGS"))) text += readBytes(entry.path().string());
-  return text;
-}
-
-// The data source resolves as it does for the program in `folder`.
-NodeDatabase::NodeDatabase(const ProgramFolder& folder)
-    : env_(std::make_unique<platform::test::ProgramAt>(folder.program())),
-      connection_(std::make_unique<platform::db::Connection>()) {
-  connection_->setConnectionString("Data Source=Pelagor");
-  connection_->open(nodeSchema());
-}
-
-std::vector<Row> NodeDatabase::rows(const std::string& sql) { return rowsOf(*connection_, sql); }
-
-void NodeDatabase::execute(const std::string& sql, const std::vector<platform::Value>& params) {
-  connection_->execute(sql, params);
+NodeDatabase::NodeDatabase(const ProgramFolder& folder) : programAt(folder.program()) {
+  connection.setConnectionString("Data Source=Pelagor");
+  connection.open(nodeSchema());
 }
 
 void NodeDatabase::clear() {
-  for (std::string table : {"DeliveryWindow", "OctelNode", "VPIMNode", "Directory", "Node"}) execute("DELETE FROM " + table);
-}
-
-void NodeDatabase::addOctel(const std::string& serial, const std::string& name, bool withWindows) {
-  e2e::addOctel(*connection_, serial, name, withWindows);
-}
-
-void NodeDatabase::addVeltro(const std::string& serial, const std::string& name, int codec) {
-  e2e::addVeltro(*connection_, serial, name, codec);
+  for (std::string table : {"DeliveryWindow", "OctelNode", "VPIMNode", "Directory", "Node"}) {
+    connection.execute("DELETE FROM " + table);
+  }
 }
 
 void emptyServerDatabase() {
   ProgramFolder probe;
-  if (NodeDatabase db(probe); db.engine() != "sqlite3") db.clear();
-}
-
-Lines crlfLines(const std::string& text) {
-  Lines lines;
-  size_t start = 0;
-  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-    lines.push_back(text.substr(start, end - start));
-  }
-  EXPECT_EQ(start, text.size()) << "text does not end in CR LF";
-  return lines;
+  if (NodeDatabase db(probe); db.connection.engine() != "sqlite3") db.clear();
 }
 
 Lines resultLines(const std::string& path) {
   std::string text = readBytes(path);
-  size_t end = text.rfind("\r\n");
-  Lines lines = crlfLines(text.substr(0, end == std::string::npos ? 0 : end + 2));
+  const size_t end = text.rfind("\r\n");
+  Lines lines = platform::test::crlfLines(end == std::string::npos ? "" : text.substr(0, end + 2));
   if (!lines.empty()) lines.erase(lines.begin());
-  return lines;
-}
-
-std::map<std::string, std::string> storedNodes(NodeDatabase& db) {
-  std::map<std::string, std::string> nodes;
-  for (const auto& row : db.rows("SELECT Node.SerialNo, Name, DomainName, ProxyDomain FROM Node "
-                                 "LEFT JOIN VPIMNode ON Node.SerialNo = VPIMNode.SerialNo")) {
-    nodes[row[0]] = row[1] + "|" + row[2] + "|" + row[3];
-  }
-  return nodes;
-}
-
-std::string storedAs(const NodeLine& line) {
-  return line.name + "|" + (line.nodeType == "V" ? line.serverName + "|" + line.smtpSuffix : "|");
-}
-
-std::vector<Row> brokenNodes(NodeDatabase& db) {
-  std::string notWhole = "n.ServerType NOT IN (1, 2) OR " + rowsOf("OctelNode") + " <> " + byKind(1, 0) + " OR " +
-                         rowsOf("VPIMNode") + " <> " + byKind(0, 1) + " OR " + rowsOf("DeliveryWindow") + " <> " +
-                         byKind(3, 0);
-  for (const char* type : {"0", "1", "2"}) {
-    notWhole += " OR " + rowsOf("DeliveryWindow", std::string(" AND MessageType = ") + type) + " <> " + byKind(1, 0);
-  }
-  return db.rows("SELECT n.SerialNo FROM Node n WHERE " + notWhole + withoutNode("OctelNode") +
-                 withoutNode("VPIMNode") + withoutNode("DeliveryWindow"));
-}
-
-Lines logLinesWithoutTime(const std::string& logText) {
-  Lines lines = crlfLines(logText);
-  for (auto& line : lines) if (line.size() > 8 && line[2] == ':' && line[5] == ':') line.erase(0, 8);
   return lines;
 }
 

@@ -1,14 +1,10 @@
-// Helpers shared by the platform, record-set and reader tests: a scratch
-// folder, raw file bytes, text files written through the platform, the
-// program placed at a path of ours, and the number of the Error an action raises.
+// Helpers every test binary shares: a scratch folder, raw file bytes, text
+// files written through the platform, CR LF lines, the program placed at a
+// path of ours, and the Error an action raises.
 #pragma once
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -18,41 +14,30 @@
 namespace platform::test {
 
 namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
 
 // A fresh folder below the system's temporary folder, removed afterwards.
 class TempFolder {
  public:
-  TempFolder() : root_(fs::temp_directory_path() / ("tarnwick_tests." + std::to_string(std::random_device{}()))) {
-    fs::create_directories(root_);
-  }
-  ~TempFolder() { std::error_code ignored; fs::remove_all(root_, ignored); }
-
-  std::string path(const std::string& name = "") const { return name.empty() ? root_.string() : (root_ / name).string(); }
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  std::string path(const std::string& name = "") const { return name.empty() ? root_ : root_ + "/" + name; }
 
  private:
-  fs::path root_;
+  std::string root_;
 };
 
-inline void writeBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+void writeBytes(const std::string& path, const std::string& bytes);
+std::string readBytes(const std::string& path);
+// Writes `lines` (UTF-8) through the platform's text streams, each ending in CR LF; returns `path`.
+std::string writeLines(const std::string& path, const Lines& lines, TextEncoding encoding = TextEncoding::Cp1252);
+// The lines of `text` without their CR LF; a last line that lacks one comes marked "<no CR LF>".
+Lines crlfLines(const std::string& text);
+inline bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-inline std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Writes `lines` (UTF-8) through the platform's text streams, each ending in CR LF.
-inline std::string writeLines(const std::string& path, const std::vector<std::string>& lines,
-                              TextEncoding encoding = TextEncoding::Cp1252) {
-  auto stream = env()->openTextFile(path, IOMode::ForWriting, true, encoding);
-  for (const std::string& line : lines) stream->writeLine(line);
-  stream->close();
-  return path;
-}
-
-// The real environment, except that the running program is `programPath`.
-// Installed for the lifetime of the object.
+// The real environment, except that the running program is `programPath`; installed while the object lives.
 class ProgramAt : public EnvWrapper {
  public:
   explicit ProgramAt(std::string programPath) : EnvWrapper(Env::Default()), path_(std::move(programPath)) {
@@ -63,23 +48,6 @@ class ProgramAt : public EnvWrapper {
 
  private:
   std::string path_;
-};
-
-// An environment variable set while the object lives; the caller's value
-// (or its absence) comes back afterwards.
-class ScopedVariable {
- public:
-  ScopedVariable(std::string name, const std::string& value) : name_(std::move(name)) {
-    if (const char* callers = std::getenv(name_.c_str())) callers_ = callers;
-    setenv(name_.c_str(), value.c_str(), 1);
-  }
-  ~ScopedVariable() { callers_ ? setenv(name_.c_str(), callers_->c_str(), 1) : unsetenv(name_.c_str()); }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> callers_;
 };
 
 // The tests make their own data folders: one that the caller's shell names is

@@ -1,41 +1,29 @@
+#include "frontend/CommandLine.h"
+
 #include <gtest/gtest.h>
 
 #include "RecordingEnv.h"
-#include "frontend/CommandLine.h"
-#include "frontend/StdOutput.h"
 
 namespace tarnwick::test {
 namespace {
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-Pairs entries(const Options& options) { return {options.begin(), options.end()}; }
-
-TEST(ParseCommandLine, TokenisesArgumentText) {
-  struct Case {
-    const char* text;
-    Pairs expected;
+// Shell words (none: the text is typed as it stands), the argument text built from them, and its options.
+TEST(CommandLine, BuildsTheArgumentTextFromShellWordsAndTokenisesIt) {
+  const struct {
+    Lines words;
+    std::string text;
+    Pairs options;
   } cases[] = {
-      {"", {}},
-      {"/i:nodes.csv /o:\"my results.csv\"", {{"i", "nodes.csv"}, {"o", "my results.csv"}}},
-      {"/i nodes.csv", {{"i", "nodes.csv"}}},
-      {"/e", {{"e", ""}}},
-      {"/I:a/O:b", {{"i", "a"}, {"o", "b"}}},
-      {"-i\tx.csv", {{"i", "x.csv"}}},
-      {"/i:a.csv extra /o:b.csv", {{"i", "a.csv"}, {"o", "extrab.csv"}}},
-      {"/i:C:\\data\\nodes.csv", {{"i", "C"}}},
-      {"/i:\"C:\\my-data\\n.csv\"", {{"i", "C:\\my-data\\n.csv"}}},
-      {"stray /e", {{"e", ""}}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(entries(parseCommandLine(c.text)), c.expected) << c.text;
-}
-
-TEST(BuildArgumentText, KeepsEveryShellWordWhole) {
-  struct Case {
-    std::vector<std::string> words;
-    const char* text;
-    Pairs expected;
-  } cases[] = {
+      {{}, "", {}},
+      {{}, "/i:nodes.csv /o:\"my results.csv\"", {{"i", "nodes.csv"}, {"o", "my results.csv"}}},
+      {{}, "/i nodes.csv", {{"i", "nodes.csv"}}},
+      {{}, "/I:a/O:b", {{"i", "a"}, {"o", "b"}}},
+      {{}, "-i\tx.csv", {{"i", "x.csv"}}},
+      {{}, "/i:C:\\data\\nodes.csv", {{"i", "C"}}},
+      {{}, "/i:\"C:\\my-data\\n.csv\"", {{"i", "C:\\my-data\\n.csv"}}},
+      {{}, "stray /e", {{"e", ""}}},
       {{"/i:/srv/in/node-list.csv", "/o:my results.csv"},
        "/i:\"/srv/in/node-list.csv\" /o:\"my results.csv\"",
        {{"i", "/srv/in/node-list.csv"}, {"o", "my results.csv"}}},
@@ -55,17 +43,19 @@ TEST(BuildArgumentText, KeepsEveryShellWordWhole) {
       {{"/?", "--Bad", "-X"}, "/? --Bad -X", {{"help", ""}, {"bad", ""}, {"x", ""}}},
   };
   for (const auto& c : cases) {
-    std::string text = buildArgumentText(c.words);
-    EXPECT_EQ(text, c.text);
-    EXPECT_EQ(entries(parseCommandLine(text)), c.expected) << text;
+    EXPECT_EQ(c.words.empty() ? c.text : buildArgumentText(c.words), c.text);
+    const Options options = parseCommandLine(c.text);
+    EXPECT_EQ(Pairs(options.begin(), options.end()), c.options) << c.text;
   }
 }
 
 class DuplicateOptionTest : public ProgramTest {};
 
-TEST_F(DuplicateOptionTest, ShowsBoxNamingSecondOccurrenceAsTypedAndEndsWithStatus2) {
+// The box names the second occurrence as typed, waits for Enter only at a terminal, and the process ends with 2.
+TEST_F(DuplicateOptionTest, ShowsTheBoxAndEndsTheProcess) {
   // Looking for --help and --version beforehand keeps the first value quietly.
-  EXPECT_EQ(entries(scanCommandLine("/i:a.csv /I:b.csv -h /?")), (Pairs{{"i", "a.csv"}, {"help", ""}}));
+  const Options scanned = scanCommandLine("/i:a.csv /I:b.csv -h /?");
+  EXPECT_EQ(Pairs(scanned.begin(), scanned.end()), (Pairs{{"i", "a.csv"}, {"help", ""}}));
   EXPECT_EQ(env.err, "");
   for (bool interactive : {false, true}) {
     env.err.clear();
@@ -77,7 +67,7 @@ TEST_F(DuplicateOptionTest, ShowsBoxNamingSecondOccurrenceAsTypedAndEndsWithStat
       status = ended.status;
     }
     EXPECT_EQ(status, 2);
-    std::string box =
+    const std::string box =
         "[X] Command Line Argument Error\r\nThe command line arguments specified are invalid.\r\n"
         "You can not specify argument: I twice.\r\nPlease remove the duplicate arguments and try again.\r\n";
     EXPECT_EQ(env.err, interactive ? box + "Press Enter to close.\r\n" : box);
