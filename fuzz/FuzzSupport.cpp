@@ -12,11 +12,6 @@ ScratchFile::ScratchFile(const std::string& stem)
   std::ofstream(path_, std::ios::binary).close();
 }
 
-ScratchFile::~ScratchFile() {
-  std::error_code ignored;
-  std::filesystem::remove(path_, ignored);
-}
-
 void ScratchFile::write(std::string_view bytes) const {
   std::ofstream(path_, std::ios::binary | std::ios::in | std::ios::out)
       .write(bytes.data(), std::streamsize(bytes.size()));

@@ -1,6 +1,5 @@
-// Helpers of the fuzz targets: a hard stop when a property fails, a scratch
-// file holding raw bytes, and small oracles written independently of the
-// program's own code.
+// Helpers of the fuzz targets: a hard stop when a property fails, a scratch file, and small oracles written
+// independently of the program's own code.
 #pragma once
 
 #include <cstdint>
@@ -21,33 +20,29 @@ inline void check(bool holds) {
 
 inline std::string_view asText(const uint8_t* data, size_t size) { return {reinterpret_cast<const char*>(data), size}; }
 
-// One file below the temporary folder, private to this process, rewritten
-// for every input and removed when the process ends normally.
+// A file below the temporary folder, private to this process, removed when the process ends normally.
 class ScratchFile {
  public:
   explicit ScratchFile(const std::string& stem);
-  ~ScratchFile();
-  ScratchFile(const ScratchFile&) = delete;
-  ScratchFile& operator=(const ScratchFile&) = delete;
-
-  // Replaces the content with exactly `bytes`: written over and cut to size,
-  // since a file emptied and written again is flushed to disk on every close.
+  ~ScratchFile() { std::filesystem::remove(path_, ignored_); }
+  // Replaces the content with exactly `bytes`, written over and cut to size (a file emptied and written again is
+  // flushed to disk on every close).
   void write(std::string_view bytes) const;
   std::string path() const { return path_.string(); }
 
  private:
   std::filesystem::path path_;
+  std::error_code ignored_;
 };
 
 // `text` with the ASCII capitals made small, as the "C" locale lowers them.
 std::string asciiLowerCase(std::string text);
 // The pieces of `text` between `separator` bytes (one piece when there is none).
 std::vector<std::string> splitAt(std::string_view text, char separator);
-// The lines a text file of `bytes` holds: split at LF, a CR just before an LF
-// dropped, and no line after a final LF. An empty file holds no line.
+// The lines a text file of `bytes` holds: split at LF, a CR just before an LF dropped, none after a final LF.
 std::vector<std::string> expectedLines(std::string_view bytes);
-// True when `text` is well-formed UTF-8 (shortest forms only, no surrogates,
-// nothing above U+10FFFF), judged by the encoding's table of byte sequences.
+// True when `text` is well-formed UTF-8 (shortest forms, no surrogates, nothing above U+10FFFF), judged by the
+// encoding's table of byte sequences.
 bool isWellFormedUtf8(std::string_view text);
 
 }  // namespace fuzz

@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-${FUZZ_SECONDS:-60}}
 jobs=${FUZZ_JOBS:-$(nproc)}
 build=build-fuzz
-targets=(line_splitter command_line validation text_decoders)
+targets=(validation text_decoders)
 
 # One target on a fresh copy of its seeds. Leaves <run>/summary (the lines to
 # print) and <run>/status (libFuzzer's exit status).
