@@ -13,8 +13,8 @@ using namespace std::chrono_literals;
 
 TimePoint utc(year_month_day date, Clock::duration timeOfDay) { return sys_days(date) + timeOfDay; }
 
-// Local time is US Eastern (UTC-5, daylight time UTC-4 from the second
-// Sunday in March to the first Sunday in November) for these tests.
+// Local time is US Eastern (UTC-5, daylight time UTC-4 from the second Sunday in March to the first Sunday in November)
+// for these tests.
 class LocaleTest : public ::testing::Test {
  protected:
   void SetUp() override { setenv("TZ", "EST5EDT,M3.2.0,M11.1.0", 1), tzset(); }

@@ -54,10 +54,7 @@ TEST(Utf8, DetectorTakesOnlyTextThatIsUtf8Throughout) {
                                "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80"};
   auto detects = [](const std::string& pieces) {
     Utf8Detector detector;
-    for (size_t at = 0, bar; at <= pieces.size(); at = bar + 1) {
-      bar = std::min(pieces.find('|', at), pieces.size());
-      detector.feed(std::string_view(pieces).substr(at, bar - at));
-    }
+    for (const std::string& piece : test::splitAt(pieces, "|")) detector.feed(piece);
     return detector.isUtf8();
   };
   for (const auto& text : utf8) EXPECT_TRUE(detects(text)) << text;

@@ -6,25 +6,11 @@
 
 namespace tarnwick::e2e {
 
-const Lines kColumns = {"NodeType",
-                        "Action",
-                        "SerialNo",
-                        "Name",
-                        "VeltroServerName",
-                        "VeltroSMTPSuffix",
-                        "Codec",
-                        "PhoneNo",
-                        "Extension",
-                        "DialSequence",
-                        "NormalBeginTime",
-                        "NormalEndTime",
-                        "NormalInterval",
-                        "UrgentBeginTime",
-                        "UrgentEndTime",
-                        "UrgentInterval",
-                        "AdministrationBeginTime",
-                        "AdministrationEndTime",
-                        "AdministrationInterval"};
+const Lines kColumns = platform::test::splitAt(
+    "NodeType,Action,SerialNo,Name,VeltroServerName,VeltroSMTPSuffix,Codec,PhoneNo,Extension,DialSequence,"
+    "NormalBeginTime,NormalEndTime,NormalInterval,UrgentBeginTime,UrgentEndTime,UrgentInterval,"
+    "AdministrationBeginTime,AdministrationEndTime,AdministrationInterval",
+    ",");
 
 namespace {
 
@@ -54,9 +40,8 @@ Lines veltro(const std::string& action, const std::string& serial, const Cells& 
 std::vector<Lines> mixedAdds(int count) {
   std::vector<Lines> lines;
   for (int n = 1; n <= count; ++n) {
-    std::string serial = std::to_string(n);
-    lines.push_back(n % 2 ? octel("A", serial, {{"Name", "O" + serial}})
-                          : veltro("A", serial, {{"Name", "V" + serial}}));
+    const std::string serial = std::to_string(n);
+    lines.push_back((n % 2 ? octel : veltro)("A", serial, {{"Name", (n % 2 ? "O" : "V") + serial}}));
   }
   return lines;
 }

@@ -1,6 +1,4 @@
-// Node requests under the 19 column headings as a user's CSV file holds
-// them, the result lines the import writes for them, and the node tables as
-// the tests fill and read them.
+// Node requests as a user's CSV file holds them, the result lines the import writes, and the node tables.
 #pragma once
 
 #include <map>
@@ -21,10 +19,8 @@ using Cells = std::map<std::string, std::string>;
 // The 19 column headings of the import and export files, in order.
 extern const Lines kColumns;
 
-// The 19 cells of a request every rule accepts, the cells named in `changed`
-// replaced: an Octel node North (phone 5551234, extension 22, dial sequence
-// 9P, windows 08:30-5:00 pm/15, 7:00AM-23:00/5 and empty/240) or a Veltro
-// node South (vmsrv1, maildomain, G711).
+// A request every rule accepts, the cells in `changed` replaced: an Octel node North (5551234, extension 22, 9P,
+// windows 08:30-5:00 pm/15, 7:00AM-23:00/5 and empty/240) or a Veltro node South (vmsrv1, maildomain, G711).
 Lines octel(const std::string& action, const std::string& serial, const Cells& changed = {});
 Lines veltro(const std::string& action, const std::string& serial, const Cells& changed = {});
 // `count` adds, Octel and Veltro by turns, serial numbers 1 to count, named O1, V2, O3...
@@ -41,18 +37,16 @@ std::string importSummary(size_t lines, size_t errors);
 
 // The rows `sql` selects, every value as text.
 std::vector<Row> rowsOf(platform::db::Connection& connection, const std::string& sql);
-// Stores an Octel node (dial sequence N, and three windows 12:00AM-11:59PM/30
-// unless told otherwise) or a Veltro node (vmsrv1, maildomain).
+// Stores an Octel node (N, three windows 12:00AM-11:59PM/30 unless told otherwise) or a Veltro node.
 void addOctel(platform::db::Connection& connection, const std::string& serial, const std::string& name,
               bool withWindows = true);
 void addVeltro(platform::db::Connection& connection, const std::string& serial, const std::string& name,
                int codec = 307);
-// Every stored node by serial number with all its rows in one text:
-// "Name|ServerType|DefaultCodec|PhoneNo|Ext|DialingSequence|DomainName|ProxyDomain"
-// and per window "|WindowID MessageType BeginTime-EndTime Interval".
+// Every stored node by serial number, all its rows in one text: "Name|ServerType|DefaultCodec|PhoneNo|Ext|
+// DialingSequence|DomainName|ProxyDomain" and per window "|WindowID MessageType BeginTime-EndTime Interval".
 std::map<std::string, std::string> storedNodes(platform::db::Connection& connection);
-// Serial numbers of nodes not whole (Octel: an OctelNode row and a window of
-// each type 0, 1, 2; Veltro: a VPIMNode row) and of rows without their Node row.
+// Serial numbers of nodes not whole (Octel: an OctelNode row and windows of types 0, 1, 2; Veltro: a VPIMNode row) and
+// of rows without their Node row.
 std::vector<Row> brokenNodes(platform::db::Connection& connection);
 
 }  // namespace tarnwick::e2e

@@ -24,9 +24,11 @@ namespace {
   argv.push_back(nullptr);
   for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);
   const bool inFolder = chdir((options.workingDir.empty() ? folder : options.workingDir).c_str()) == 0;
-  const int in = open(options.input.c_str(), O_RDONLY), out = open((output + "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
+  const int in = open(options.input.c_str(), O_RDONLY),
+            out = open((output + "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644),
             err = open((output + "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const bool ready = inFolder && in >= 0 && out >= 0 && err >= 0 && dup2(in, 0) == 0 && dup2(out, 1) == 1 && dup2(err, 2) == 2 &&
+  const bool ready = inFolder && in >= 0 && out >= 0 && err >= 0 && dup2(in, 0) == 0 && dup2(out, 1) == 1 &&
+                     dup2(err, 2) == 2 &&
                      (!options.asNobody || (setgroups(0, nullptr) == 0 && setresgid(65534, 65534, 65534) == 0 &&
                                             setresuid(65534, 65534, 65534) == 0));
   if (ready) execv(program.c_str(), argv.data());
@@ -41,26 +43,12 @@ StartedRun::~StartedRun() {
   if (pid_ > 0 && status_ < 0) kill(pid_, SIGKILL), wait();
 }
 
-bool StartedRun::finished() {
-  int waitStatus = 0;
-  if (status_ < 0 && waitpid(pid_, &waitStatus, WNOHANG) == pid_) status_ = statusOf(waitStatus);
-  return status_ >= 0;
-}
-
 RunResult StartedRun::wait() {
   int waitStatus = 0;
   if (status_ < 0 && waitpid(pid_, &waitStatus, 0) == pid_) status_ = statusOf(waitStatus);
   RunResult result{status_, readBytes(output_ + "out"), readBytes(output_ + "err")};
   fs::remove(output_ + "out"), fs::remove(output_ + "err");
   return result;
-}
-
-RunResult StartedRun::wait(std::chrono::seconds limit) {
-  if (!waitUntil([&] { return finished(); }, limit)) {
-    ADD_FAILURE() << "still running after " << limit.count() << " s";
-    kill(pid_, SIGKILL);
-  }
-  return wait();
 }
 
 void StartedRun::signal(int number) const { kill(pid_, number); }

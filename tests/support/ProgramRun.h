@@ -1,5 +1,5 @@
-// End-to-end support: the built program and library copied into a fresh
-// folder, runs of it as a user starts them, and the node database it uses.
+// End-to-end support: the built program and library copied into a fresh folder, runs of it as a user starts them, and
+// the node database it uses.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -41,9 +41,7 @@ class StartedRun {
   ~StartedRun();
 
   RunResult wait();
-  // Waits at most `limit`; a run still going then fails the test and is killed.
-  RunResult wait(std::chrono::seconds limit);
-  bool finished();
+  std::string outputSoFar() const { return readBytes(output_ + "out"); }  // what it wrote to standard output
   void signal(int number) const;
 
  private:
@@ -73,9 +71,6 @@ class ProgramFolder {
   mutable int runsStarted_ = 0;
 };
 
-// `word` quoted for the shell.
-std::string shellQuoted(const std::string& word);
-
 // Polls `condition` until it holds or `timeout` has passed; the last answer.
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
@@ -87,6 +82,14 @@ struct NodeDatabase {
 
   platform::test::ProgramAt programAt;
   platform::db::Connection connection;
+};
+
+// A program folder and its node database, emptied first.
+class NodeFolderTest : public ::testing::Test {
+ protected:
+  NodeFolderTest() { db.clear(); }
+  ProgramFolder folder;
+  NodeDatabase db{folder};
 };
 
 // Empties the tables of a server, which every program folder shares.

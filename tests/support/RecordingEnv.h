@@ -1,7 +1,5 @@
-// An Env for the program's unit tests: the program lives in a scratch folder,
-// the clock and the disk report what the test sets, the standard streams and
-// the debugger output are recorded, a chosen input fails after some lines,
-// and ending the process throws instead.
+// An Env for the program's unit tests: the program lives in a scratch folder, the clock and the disk report what the
+// test sets, the standard streams and the debugger output are recorded, and ending the process throws.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -51,9 +49,7 @@ class RecordingEnv : public platform::EnvWrapper {
   platform::TimePoint clock = dayAt(3min);
   platform::DiskSpace disk;  // the real disk while total is 0
   bool diskFails = false;
-  bool filesFail = false;   // every file open fails as on a full disk
-  std::string failingFile;  // its reads, the look-ahead for its end too, fail with 75 after `readableLines` lines
-  int readableLines = 0;
+  bool filesFail = false;  // every file open fails as on a full disk
   bool interactive = false;
   int waits = 0;
   std::string out;
@@ -69,9 +65,7 @@ class ProgramTest : public ::testing::Test {
 
   // The lines of the run's log file, without their CR LF.
   Lines logLines();
-  // The message part of a log line: what follows the 65-character prefix.
-  static std::string messageOf(const std::string& line) { return line.size() > 65 ? line.substr(65) : ""; }
-  // The messages of the last `count` log lines.
+  // The messages of the last `count` log lines: what follows their 65-character prefix.
   Lines lastMessages(size_t count);
 
   RecordingEnv env;

@@ -31,13 +31,19 @@ std::string writeLines(const std::string& path, const Lines& lines, TextEncoding
   return path;
 }
 
-Lines crlfLines(const std::string& text) {
-  Lines lines;
+Lines splitAt(const std::string& text, const std::string& separator) {
+  Lines pieces;
   size_t start = 0;
-  for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-    lines.push_back(text.substr(start, end - start));
+  for (size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + separator.size()) {
+    pieces.push_back(text.substr(start, end - start));
   }
-  if (start < text.size()) lines.push_back(text.substr(start) + "<no CR LF>");
+  pieces.push_back(text.substr(start));
+  return pieces;
+}
+
+Lines crlfLines(const std::string& text) {
+  Lines lines = splitAt(text, "\r\n");
+  lines.back().empty() ? lines.pop_back() : (void)(lines.back() += "<no CR LF>");
   return lines;
 }
 

@@ -1,6 +1,5 @@
-// Helpers every test binary shares: a scratch folder, raw file bytes, text
-// files written through the platform, CR LF lines, the program placed at a
-// path of ours, and the Error an action raises.
+// Helpers every test binary shares: a scratch folder, file bytes and lines, the program placed at a path of ours, and
+// the Error an action raises.
 #pragma once
 
 #include <cstdlib>
@@ -33,6 +32,8 @@ void writeBytes(const std::string& path, const std::string& bytes);
 std::string readBytes(const std::string& path);
 // Writes `lines` (UTF-8) through the platform's text streams, each ending in CR LF; returns `path`.
 std::string writeLines(const std::string& path, const Lines& lines, TextEncoding encoding = TextEncoding::Cp1252);
+// The pieces of `text` between `separator`s (one when there is none).
+Lines splitAt(const std::string& text, const std::string& separator);
 // The lines of `text` without their CR LF; a last line that lacks one comes marked "<no CR LF>".
 Lines crlfLines(const std::string& text);
 inline bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -50,24 +51,18 @@ class ProgramAt : public EnvWrapper {
   std::string path_;
 };
 
-// The tests make their own data folders: one that the caller's shell names is
-// not theirs to fill, so every test program starts without it.
+// The tests make their own data folders, so every test program starts without the caller's.
 inline const bool kCallersDataFolderDropped = ::unsetenv("TARNWICK_HOME") == 0;
 
-// The Error that `action` raises; number 0 when it raises none.
+// The number of the Error that `action` raises; 0 when it raises none.
 template <class Action>
-Error errorOf(Action&& action) {
+int errorNumberOf(Action&& action) {
   try {
     action();
   } catch (const Error& e) {
-    return e;
+    return e.number();
   }
-  return Error(0, "");
-}
-
-template <class Action>
-int errorNumberOf(Action&& action) {
-  return errorOf(action).number();
+  return 0;
 }
 
 }  // namespace platform::test

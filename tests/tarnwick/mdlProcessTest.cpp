@@ -1,7 +1,5 @@
-// The import and the node operations over an in-memory database, with the
-// reader compiled in: files are imported as a run imports them, and the
-// outcomes in the result file, the tables, the console and the log tell what
-// happened. (Whole result lines are the end-to-end tests'.)
+// The import and the node operations over an in-memory database, the reader compiled in: the result file, the tables,
+// the console and the log tell what importing a file did. (Whole result lines are the end-to-end tests'.)
 #include <gtest/gtest.h>
 
 #include "NodeInput.h"
@@ -14,12 +12,12 @@ namespace tarnwick::test {
 namespace {
 
 using namespace e2e;  // the node lines and tables of the end-to-end tests
+using platform::kMaxLineBytes;
 using platform::test::readBytes;
 using Nodes = std::map<std::string, std::string>;
 
-// An input file and what importing it into the fixture's database does: the
-// details of each result line ("" for a successful line), the nodes it
-// changes (an empty text for one it removes), and parts of the console text and log.
+// An input file and what importing it does: the details of each result line ("" for success), the nodes it changes (""
+// for one it removes), and parts of the console text and the log.
 struct ImportCase {
   std::string name, input;
   Lines details;
@@ -66,10 +64,20 @@ std::vector<ImportCase> importCases() {
         {"9", "South|2|307||||vmsrv1|maildomain"},
         {"5", "North|1||5551234|22|9P||" + kWholeDay},
         {"6", "North|1||5551234|22|9P|||0 0 12:00AM-11:59PM 15|1 1 12:00AM-11:59PM 5|2 2 12:00AM-11:59PM 240"}}},
+      // each column's rule refuses a value just outside it
       {"refused adds",
        inputText({octel("A", "1"), octel("A", "20", {{"PhoneNo", "555A"}}), veltro("A", "30", {{"NodeType", ""}}),
-                  veltro("A", "")}),
-       {kExists, "Invalid value in column: phoneno", "Invalid NodeType = ", "Invalid value in column: serialno"},
+                  veltro("A", ""), octel("A", "12345678901"), octel("A", "21", {{"NormalInterval", "241"}}),
+                  octel("A", "22", {{"UrgentInterval", "0"}}), octel("A", "23", {{"Extension", "12345678"}}),
+                  octel("A", "24", {{"DialSequence", "9,P"}}),
+                  octel("A", "25", {{"AdministrationBeginTime", "13:00PM"}}), veltro("A", "31", {{"Codec", "G722"}}),
+                  veltro("A", "32", {{"Name", std::string(21, 'n')}}),
+                  veltro("A", "33", {{"VeltroServerName", std::string(256, 's')}})}),
+       {kExists, "Invalid value in column: phoneno", "Invalid NodeType = ", "Invalid value in column: serialno",
+        "Invalid value in column: serialno", "Invalid value in column: normalinterval",
+        "Invalid value in column: urgentinterval", "Invalid value in column: extension",
+        "Invalid value in column: dialsequence", "Invalid value in column: administrationbegintime",
+        "Invalid value in column: codec", "Invalid value in column: name", "Invalid value in column: veltroservername"},
        {},
        "      Error adding node #1 - Node with that serial number already exists in Node Table\r\n",
        "Warning:(                          [mdlProcess]addNode)     Invalid NodeType = \r\n"},
@@ -108,9 +116,8 @@ std::vector<ImportCase> importCases() {
            inputText({veltro("A", "10", {{"Name", "ab\xFF\xFE"}}), veltro("A", "11", {{"Name", "\xC3("}})}),
        Lines(2),
        {{"10", "ab\uFFFD\uFFFD|2|7||||vmsrv1|maildomain"}, {"11", "\uFFFD(|2|7||||vmsrv1|maildomain"}}},
-      // text columns keep quotes, semicolons and comment markers as typed, and a quote
-      // inside an unquoted field stays; strict columns refuse them, and a delete whose
-      // serial number fails its rule finds no node
+      // text columns keep quotes, semicolons and comment markers as typed, a quote inside an unquoted field too; strict
+      // columns refuse them, and a delete whose serial number fails its rule finds no node
       {"SQL text",
        header +
            unquotedServer(veltro("A", "10",
@@ -118,13 +125,13 @@ std::vector<ImportCase> importCases() {
                                   {"VeltroServerName", "x\"; DELETE FROM Node; /*"},
                                   {"VeltroSMTPSuffix", "*/ '' OR 1=1; --"}})) +
            unquotedServer(veltro("C", "10", {{"Name", "a';--\"b"}, {"VeltroSMTPSuffix", "x' WHERE '1'='1"}})) +
-           unquotedServer(octel("A", "11", {{"PhoneNo", "1;--"}})) + unquotedServer(veltro("D", "1' OR '1'='1")),
-       {"", "", "Invalid value in column: phoneno", kNotFound},
+           unquotedServer(veltro("D", "1' OR '1'='1")),
+       {"", "", kNotFound},
        {{"10", "a';--\"b|2|7||||vmsrv1|x' WHERE '1'='1"}},
        "    Deleting Node #\r\n      Error deleting node # - Node not found in Node Table\r\n",
        "deleteNode)     Err.Number = -2147220499 Err.Description = Value failed data validation Line: 2"},
-      // a value beyond the header's count is refused, empty ones are not; a line with fewer
-      // values fails only when its action needs a value it lacks
+      // a value beyond the header's count is refused, empty ones are not; a line with fewer values fails only when its
+      // action needs a value it lacks
       {"more and fewer values",
        header + "\"O\",\"A\",\"20\",North, East," + quotedLine(Lines(octel20.begin() + 4, octel20.end())) + "\r\n" +
            quotedLine(veltro("A", "21")) + ",\"\",\"\"\r\nV,D,2\r\n\"V\",\"A\",\"23\",\"South\",\"vmsrv1\"," +
@@ -137,6 +144,12 @@ std::vector<ImportCase> importCases() {
            withoutCodec(veltro("A", "12")) + withoutCodec(octel("D", "4")),
        {"", "Invalid value in column: phoneno", "Run-time error -2147220500: Column Not Found.", ""},
        {{"10", kOctelAdded}, {"4", ""}}},
+      // a line longer than 1 MiB is refused, its values cut to the header's count; 1 MiB of commas is read whole
+      {"long lines",
+       header + quotedLine({"V", "A", "1"}) + ",\"" + std::string(2 * kMaxLineBytes, 'x') + "\"\r\n" +
+           std::string(kMaxLineBytes, ',') + "\r\n" + quotedLine(veltro("A", "30")) + "\r\n",
+       {"Line is longer than 1 MiB", "Invalid value in column: action", ""},
+       {{"30", kVeltroAdded}}},
       {"header ending in a comma",
        quotedLine(kColumns) + ",\r\n" + quotedLine(octel("A", "10")) + "\r\n",
        Lines(1),
@@ -167,8 +180,7 @@ class ImportTest : public ProgramTest, public IPrintTarget {
       objects->connection.execute("INSERT INTO Directory (SerialNo) VALUES (?)", {serial});
   }
 
-  // The import's console: no text may come while a transaction is open, or a
-  // console nobody reads would hold the database's write lock.
+  // No console text while a transaction is open: a console nobody reads would hold the write lock.
   void WriteText(const std::string& text) override {
     EXPECT_FALSE(objects->connection.inTransaction()) << text;
     console.WriteText(text);
@@ -222,19 +234,6 @@ TEST_F(ImportTest, LookupThatFailsIsNeverTakenForFoundOrMissing) {
   objects->connection.execute("ALTER TABLE NodeAway RENAME TO Node");
   EXPECT_EQ(details(), Lines(2, "Run-time error -2147467259: sqlite3_statement_backend::prepare: no such table: Node"));
   EXPECT_EQ(storedNodes(objects->connection), kStoredBefore);
-}
-
-// Reads failing after the headings and three lines, as on a failing disk:
-// those lines keep their results, the failure is shown and logged, and the
-// summary follows; no line is lost and none made up from a failed read.
-TEST_F(ImportTest, InputFailingMidRunEndsTheImportAfterTheLinesRead) {
-  env.failingFile = env.folder.path("nodes.csv");
-  env.readableLines = 1 + 3;
-  EXPECT_FALSE(import(inputText({veltro("A", "10"), veltro("A", "1"), veltro("A", "11"), veltro("A", "12")})));
-  EXPECT_EQ(details(), (Lines{"", kExists, ""}));
-  EXPECT_TRUE(holds(env.out, "ERROR: Cannot read " + env.failingFile + ".\r\n       Path/File access error\r\n"));
-  EXPECT_TRUE(holds(env.out, importSummary(3, 1)));
-  EXPECT_TRUE(holds(logText(), "Err.Number = 75 Err.Description = Path/File access error Line: 61"));
 }
 
 }  // namespace
