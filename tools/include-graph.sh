@@ -36,7 +36,7 @@ support=(tests bench fuzz)
 
 # Where a quoted include is looked for: beside the including file, then in
 # the include folders the build files name.
-include_roots=(common tarnwick quillet/include quillet tests tests/platform)
+include_roots=(common tarnwick quillet/include quillet tests tests/support)
 
 # The folder a source file belongs to: quillet's public headers belong to
 # quillet; tests/<suite>/ files to their suite's folder.
