@@ -41,9 +41,11 @@ void addOctelNode(Connection& conn, const std::string& serial) {
   if (rs.recordCount() > 0) throw platform::Error(2, "node " + serial + " exists");
   rs.close();
 
-  insertOneRow(rs, conn, "Node", {{"SerialNo", text(serial)}, {"Name", text("Bench " + serial)}, {"ServerType", int16_t{1}}});
-  insertOneRow(rs, conn, "OctelNode",
-               {{"SerialNo", text(serial)}, {"PhoneNo", text("5551234")}, {"Ext", text("22")}, {"DialingSequence", text("N")}});
+  insertOneRow(rs, conn, "Node",
+               {{"SerialNo", text(serial)}, {"Name", text("Bench " + serial)}, {"ServerType", int16_t{1}}});
+  insertOneRow(
+      rs, conn, "OctelNode",
+      {{"SerialNo", text(serial)}, {"PhoneNo", text("5551234")}, {"Ext", text("22")}, {"DialingSequence", text("N")}});
   rs.open("SELECT * FROM DeliveryWindow", conn, CursorType::Static, LockType::BatchOptimistic);
   for (int16_t k = 0; k < 3; ++k) {
     rs.addNew();
@@ -65,13 +67,17 @@ void seedNodes(Connection& conn) {
   const std::string numbers = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < " +
                               std::to_string(kStoredNodes) + ") ";
   conn.beginTrans();
-  conn.execute(numbers + "INSERT INTO Node (SerialNo, Name, ServerType) SELECT CAST(i AS VARCHAR(10)), 'Seed', 1 FROM n");
-  conn.execute(numbers + "INSERT INTO OctelNode (SerialNo, PhoneNo, Ext, DialingSequence) "
-                         "SELECT CAST(i AS VARCHAR(10)), '5550000', '1', 'N' FROM n");
+  conn.execute(numbers +
+               "INSERT INTO Node (SerialNo, Name, ServerType) SELECT CAST(i AS VARCHAR(10)), 'Seed', 1 FROM n");
+  conn.execute(numbers +
+               "INSERT INTO OctelNode (SerialNo, PhoneNo, Ext, DialingSequence) "
+               "SELECT CAST(i AS VARCHAR(10)), '5550000', '1', 'N' FROM n");
   for (int k = 0; k < 3; ++k) {
     std::string type = std::to_string(k);
-    conn.execute(numbers + "INSERT INTO DeliveryWindow (WindowID, MessageType, SerialNo, BeginTime, EndTime) "
-                           "SELECT " + type + ", " + type + ", CAST(i AS VARCHAR(10)), '12:00AM', '11:59PM' FROM n");
+    conn.execute(numbers +
+                 "INSERT INTO DeliveryWindow (WindowID, MessageType, SerialNo, BeginTime, EndTime) "
+                 "SELECT " +
+                 type + ", " + type + ", CAST(i AS VARCHAR(10)), '12:00AM', '11:59PM' FROM n");
   }
   conn.commitTrans();
 }

@@ -89,7 +89,8 @@ class Workspace {
       : dir_(fs::temp_directory_path() / ("tarnwick-bench-" + std::to_string(getpid()))), onServer_(onServer) {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    for (const char* file : {"tarnwick", "libquillet.so", "README.HTM"}) fs::copy_file(programDir + "/" + file, dir_ / file);
+    for (const char* file : {"tarnwick", "libquillet.so", "README.HTM"})
+      fs::copy_file(programDir + "/" + file, dir_ / file);
   }
   ~Workspace() { fs::remove_all(dir_); }
   std::string path(const std::string& name) const { return (dir_ / name).string(); }

@@ -30,13 +30,45 @@ std::string nodeLine(long n) {
   const std::string serial = std::to_string(100000 + n);
   std::vector<std::string> f;
   if (n % 2 == 0) {
-    f = {"O", "A", serial, "Octel \xE9" + std::to_string(n % 100000), "", "", "",
-         "1555" + std::to_string(n % 10000000), std::to_string(n % 9000 + 1000), "9P*#",
-         "8:00AM", "5:30 PM", "15", "00:00", "23:59", "5", "12:00AM", "11:59PM", "240"};
+    f = {"O",
+         "A",
+         serial,
+         "Octel \xE9" + std::to_string(n % 100000),
+         "",
+         "",
+         "",
+         "1555" + std::to_string(n % 10000000),
+         std::to_string(n % 9000 + 1000),
+         "9P*#",
+         "8:00AM",
+         "5:30 PM",
+         "15",
+         "00:00",
+         "23:59",
+         "5",
+         "12:00AM",
+         "11:59PM",
+         "240"};
   } else {
-    f = {"V", "c", serial, "Veltro " + std::to_string(n % 100000),
-         "vm" + std::to_string(n % 500) + ".example.com", "voice.example.com", "G729",
-         "", "", "", "", "", "", "", "", "", "", "", ""};
+    f = {"V",
+         "c",
+         serial,
+         "Veltro " + std::to_string(n % 100000),
+         "vm" + std::to_string(n % 500) + ".example.com",
+         "voice.example.com",
+         "G729",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "",
+         "",
+         ""};
   }
   std::string line;
   for (size_t i = 0; i < f.size(); ++i) line += (i ? ",\"" : "\"") + f[i] + "\"";
@@ -91,8 +123,7 @@ int main(int argc, char** argv) {
     }
   }
   reader.CloseCSV();
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   std::printf("read and validated %ld lines (%ld values, %zu value bytes) in %.2f s\n", read,
               read * static_cast<long>(std::size(kInputColumns)), valueBytes, seconds);

@@ -39,13 +39,39 @@
 
 namespace {
 
-const char* const kColumns[] = {
-    "NodeType", "Action", "SerialNo", "Name", "VeltroServerName", "VeltroSMTPSuffix", "Codec", "PhoneNo",
-    "Extension", "DialSequence", "NormalBeginTime", "NormalEndTime", "NormalInterval", "UrgentBeginTime",
-    "UrgentEndTime", "UrgentInterval", "AdministrationBeginTime", "AdministrationEndTime", "AdministrationInterval"};
+const char* const kColumns[] = {"NodeType",
+                                "Action",
+                                "SerialNo",
+                                "Name",
+                                "VeltroServerName",
+                                "VeltroSMTPSuffix",
+                                "Codec",
+                                "PhoneNo",
+                                "Extension",
+                                "DialSequence",
+                                "NormalBeginTime",
+                                "NormalEndTime",
+                                "NormalInterval",
+                                "UrgentBeginTime",
+                                "UrgentEndTime",
+                                "UrgentInterval",
+                                "AdministrationBeginTime",
+                                "AdministrationEndTime",
+                                "AdministrationInterval"};
 constexpr size_t kColumnCount = std::size(kColumns);
-enum Column { kNodeType, kAction, kSerial, kName, kServerName, kSmtpSuffix, kCodec, kPhone, kExtension, kDial,
-              kFirstWindow };
+enum Column {
+  kNodeType,
+  kAction,
+  kSerial,
+  kName,
+  kServerName,
+  kSmtpSuffix,
+  kCodec,
+  kPhone,
+  kExtension,
+  kDial,
+  kFirstWindow
+};
 
 void flushConsole();
 
@@ -105,7 +131,8 @@ class Log {
     local.tm_hour = local.tm_min = local.tm_sec = 0;
     midnight_ = mktime(&local);
     std::string stars(120, '*');
-    writeAll(fd_, "\r\n" + stars + "\r\ntarnwick Version: 1.1.1   Started: " + generalDate(now) + "\r\n" + stars + "\r\n");
+    writeAll(fd_,
+             "\r\n" + stars + "\r\ntarnwick Version: 1.1.1   Started: " + generalDate(now) + "\r\n" + stars + "\r\n");
     info("[classLog]checkSizeOfLogs", "Removing logs older than " + generalDate(now - 30 * 86400) +
                                           " - Log Directory Size: 0. MB   0 MB Free   0 MB Total ");
   }
@@ -201,8 +228,8 @@ class Database {
  public:
   Database() {
     if (sqlite3_open("Pelagor.db", &db_) != SQLITE_OK) fail("cannot open Pelagor.db");
-    for (const char* pragma : {"PRAGMA busy_timeout = 10000", "PRAGMA page_size = 1024",
-                               "PRAGMA journal_mode = WAL", "PRAGMA synchronous = NORMAL"}) {
+    for (const char* pragma : {"PRAGMA busy_timeout = 10000", "PRAGMA page_size = 1024", "PRAGMA journal_mode = WAL",
+                               "PRAGMA synchronous = NORMAL"}) {
       if (sqlite3_exec(db_, pragma, nullptr, nullptr, nullptr) != SQLITE_OK) fail(sqlite3_errmsg(db_));
     }
   }
@@ -289,10 +316,10 @@ void importNodes(const std::string& file) {
   sqlite3_stmt* commit = db.prepare("COMMIT");
   sqlite3_stmt* exists = db.prepare("SELECT * FROM Node WHERE SerialNo = ?");
   sqlite3_stmt* octelNode = db.prepare("INSERT INTO Node (SerialNo, Name, ServerType) VALUES (?, ?, ?)");
-  sqlite3_stmt* veltroNode =
-      db.prepare("INSERT INTO Node (SerialNo, Name, ServerType, DefaultCodec) VALUES (?, ?, ?, ?)");
-  sqlite3_stmt* octel =
-      db.prepare("INSERT INTO OctelNode (SerialNo, PhoneNo, Ext, DialingSequence) VALUES (?, ?, ?, ?)");
+  sqlite3_stmt* veltroNode = db.prepare(
+      "INSERT INTO Node (SerialNo, Name, ServerType, DefaultCodec) VALUES (?, ?, ?, ?)");
+  sqlite3_stmt* octel = db.prepare(
+      "INSERT INTO OctelNode (SerialNo, PhoneNo, Ext, DialingSequence) VALUES (?, ?, ?, ?)");
   sqlite3_stmt* veltro = db.prepare("INSERT INTO VPIMNode (SerialNo, DomainName, ProxyDomain) VALUES (?, ?, ?)");
   sqlite3_stmt* window = db.prepare(
       "INSERT INTO DeliveryWindow (WindowID, MessageType, SerialNo, BeginTime, EndTime, Interval) "
@@ -396,16 +423,23 @@ std::string windowCell(std::string stored) {
 
 // The 19 export cells of an Octel or a Veltro node on the current row.
 std::vector<std::string> octelCells(sqlite3_stmt* row) {
-  std::vector<std::string> cells = {"O", "", cellText(row, 0), cellText(row, 1), "", "", "",
-                                    cellText(row, 2), cellText(row, 3), cellText(row, 4)};
+  std::vector<std::string> cells = {"O", "", cellText(row, 0), cellText(row, 1), "",
+                                    "",  "", cellText(row, 2), cellText(row, 3), cellText(row, 4)};
   for (int column = 5; column < 14; ++column) cells.push_back(windowCell(cellText(row, column)));
   return cells;
 }
 
 std::vector<std::string> veltroCells(sqlite3_stmt* row) {
   std::string codec = cellText(row, 4);
-  std::vector<std::string> cells = {"V", "", cellText(row, 0), cellText(row, 1), cellText(row, 2), cellText(row, 3),
-                                    codec == "7" ? "G711" : codec == "307" ? "G729" : ""};
+  std::vector<std::string> cells = {"V",
+                                    "",
+                                    cellText(row, 0),
+                                    cellText(row, 1),
+                                    cellText(row, 2),
+                                    cellText(row, 3),
+                                    codec == "7"     ? "G711"
+                                    : codec == "307" ? "G729"
+                                                     : ""};
   cells.resize(kColumnCount);
   return cells;
 }

@@ -16,9 +16,9 @@ namespace quillet {
 struct cColInfo {
   explicit cColInfo(int16_t index) : Index(index) {}
 
-  int16_t Index;               // 1-based position of the column in a line
-  std::string RegExpression;   // pattern a non-empty value must match
-  std::string MinValue;        // bounds stored by a range-check call
+  int16_t Index;              // 1-based position of the column in a line
+  std::string RegExpression;  // pattern a non-empty value must match
+  std::string MinValue;       // bounds stored by a range-check call
   std::string MaxValue;
   bool RangeCheck = false;
 
@@ -33,9 +33,7 @@ struct cColInfo {
   }
 
   // True when the pattern matches anywhere in `value`; no pattern matches all.
-  bool accepts(std::string_view value) const {
-    return !compiled_ || re2::RE2::PartialMatch(value, *compiled_);
-  }
+  bool accepts(std::string_view value) const { return !compiled_ || re2::RE2::PartialMatch(value, *compiled_); }
 
  private:
   static std::unique_ptr<const re2::RE2> compile(const std::string& pattern) {

@@ -76,26 +76,19 @@ bool endFollows(platform::TextStream& stream) {
 // The seven stored properties, in the order they are read and written.
 const std::vector<ucQuillet::PersistedProperty>& ucQuillet::persistedProperties() {
   static const std::vector<PersistedProperty> properties = {
-      {"CSVFile", Value(kNotSpecified),
-       [](const ucQuillet& q) { return Value(q.csvFile_); },
+      {"CSVFile", Value(kNotSpecified), [](const ucQuillet& q) { return Value(q.csvFile_); },
        [](ucQuillet& q, const Value& v) { q.csvFile_ = platform::toText(v); }},
-      {"ColumnDefinitionFile", Value(kNotSpecified),
-       [](const ucQuillet& q) { return Value(q.columnDefinitionFile_); },
+      {"ColumnDefinitionFile", Value(kNotSpecified), [](const ucQuillet& q) { return Value(q.columnDefinitionFile_); },
        [](ucQuillet& q, const Value& v) { q.columnDefinitionFile_ = platform::toText(v); }},
-      {"EOF", Value(false),
-       [](const ucQuillet& q) { return Value(q.eof_); },
+      {"EOF", Value(false), [](const ucQuillet& q) { return Value(q.eof_); },
        [](ucQuillet& q, const Value& v) { q.eof_ = storedNumber<bool>(v); }},
-      {"MaxCols", Value(int32_t{0}),
-       [](const ucQuillet& q) { return Value(q.maxCols_); },
+      {"MaxCols", Value(int32_t{0}), [](const ucQuillet& q) { return Value(q.maxCols_); },
        [](ucQuillet& q, const Value& v) { q.maxCols_ = storedNumber<int32_t>(v); }},
-      {"LastInvalidValue", Value(int16_t{0}),
-       [](const ucQuillet& q) { return q.lastInvalidValue_; },
+      {"LastInvalidValue", Value(int16_t{0}), [](const ucQuillet& q) { return q.lastInvalidValue_; },
        [](ucQuillet& q, const Value& v) { q.lastInvalidValue_ = v; }},
-      {"LastInvalidColumn", Value(int16_t{0}),
-       [](const ucQuillet& q) { return q.lastInvalidColumn_; },
+      {"LastInvalidColumn", Value(int16_t{0}), [](const ucQuillet& q) { return q.lastInvalidColumn_; },
        [](ucQuillet& q, const Value& v) { q.lastInvalidColumn_ = v; }},
-      {"CurrentLine", Value(int32_t{0}),
-       [](const ucQuillet& q) { return Value(q.currentLine_); },
+      {"CurrentLine", Value(int32_t{0}), [](const ucQuillet& q) { return Value(q.currentLine_); },
        [](ucQuillet& q, const Value& v) { q.currentLine_ = storedNumber<int32_t>(v); }},
   };
   return properties;
@@ -120,8 +113,7 @@ void ucQuillet::LastInvalidColumn(const Value&) { refuseAssignment(); }
 void ucQuillet::CurrentLine(int32_t) { refuseAssignment(); }
 
 void ucQuillet::refuseAssignment() const {
-  platform::raise(designMode_ ? platform::err::kReadOnlyAtDesignTime
-                              : platform::err::kReadOnlyAtRunTime);
+  platform::raise(designMode_ ? platform::err::kReadOnlyAtDesignTime : platform::err::kReadOnlyAtRunTime);
 }
 
 void ucQuillet::notifyChanged(const std::string& property) {
@@ -146,8 +138,7 @@ Fields ucQuillet::OpenCSV(bool firstLineColumnNames, bool /*validateData*/) {
   if (csvFile_ != platform::kStandardInput && !env->fileExists(csvFile_)) {
     platform::raise(CSVMAN_ERROR_CSVFILENOTFOUND);
   }
-  stream_ = env->openTextFile(csvFile_, platform::IOMode::ForReading, false,
-                              platform::TextEncoding::Cp1252);
+  stream_ = env->openTextFile(csvFile_, platform::IOMode::ForReading, false, platform::TextEncoding::Cp1252);
   maxCols_ = 0;
   Fields headings;
   if (firstLineColumnNames) headings = readHeadings();
@@ -169,8 +160,7 @@ Fields ucQuillet::readHeadings() {
 void ucQuillet::buildColumnTable(const Fields& headings) {
   for (size_t i = 0; i < headings.size(); ++i) {
     if (i >= static_cast<size_t>(INT16_MAX)) platform::raise(platform::err::kOverflow);
-    bool added =
-        columns_.try_emplace(columnKey(headings[i]), static_cast<int16_t>(i + 1)).second;
+    bool added = columns_.try_emplace(columnKey(headings[i]), static_cast<int16_t>(i + 1)).second;
     if (!added) platform::raise(platform::err::kDuplicateKey);
   }
 }
@@ -225,9 +215,7 @@ const std::string& ucQuillet::fieldAt(int16_t index) const {
   return (*currentFields_)[index - 1];
 }
 
-int16_t ucQuillet::getColumnIndex(const std::string& columnName) {
-  return headingColumn(columnName).Index;
-}
+int16_t ucQuillet::getColumnIndex(const std::string& columnName) { return headingColumn(columnName).Index; }
 
 std::string ucQuillet::getValue(const std::string& column) {
   const cColInfo& info = headingColumn(column);
@@ -248,8 +236,7 @@ void ucQuillet::setLastInvalid(Value column, Value value) {
 // With rangeCheck the text is "min,max": the bounds are stored and the
 // pattern is left alone; a text without a comma fails with Error 9 once
 // RangeCheck and MinValue are set.
-void ucQuillet::setColumnValidation(const std::string& columnName,
-                                    const std::string& regExpression, bool rangeCheck) {
+void ucQuillet::setColumnValidation(const std::string& columnName, const std::string& regExpression, bool rangeCheck) {
   cColInfo& info = column(columnName);
   if (!rangeCheck) {
     info.setPattern(regExpression);

@@ -94,7 +94,7 @@ class ucQuillet final : public IucQuillet {
   };
   // Lower-case heading -> record; never emptied.
   std::unordered_map<std::string, cColInfo, KeyHash, std::equal_to<>> columns_;
-  std::optional<Fields> currentFields_;     // none before the first line read
+  std::optional<Fields> currentFields_;  // none before the first line read
 
   IPropertyStore* host_ = nullptr;
   bool designMode_ = false;

@@ -83,8 +83,8 @@ class PosixEnv final : public Env {
  public:
   // The executable of a running process never changes: read it once.
   std::string programPath() override {
-    static const std::string path =
-        withFileSystemErrors(err::kFileNotFound, [] { return fs::read_symlink("/proc/self/exe").string(); });
+    static const std::string path = withFileSystemErrors(err::kFileNotFound,
+                                                         [] { return fs::read_symlink("/proc/self/exe").string(); });
     return path;
   }
 
@@ -160,8 +160,7 @@ class PosixEnv final : public Env {
   DiskSpace diskSpace(const std::string& path) override {
     struct statvfs disk;
     if (::statvfs(path.c_str(), &disk) != 0) raiseSystemError(errno, err::kPathNotFound);
-    return {static_cast<uint64_t>(disk.f_bavail) * disk.f_frsize,
-            static_cast<uint64_t>(disk.f_blocks) * disk.f_frsize};
+    return {static_cast<uint64_t>(disk.f_bavail) * disk.f_frsize, static_cast<uint64_t>(disk.f_blocks) * disk.f_frsize};
   }
 
   TimePoint now() override { return Clock::now(); }

@@ -171,8 +171,8 @@ class Env {
   // kStandardInput opened ForReading reads standard input from where its
   // text starts. Text that can be read only once (a pipe, a terminal) is
   // first kept whole in an unlinked temporary file; a signal ends the copy.
-  virtual std::unique_ptr<TextStream> openTextFile(const std::string& path, IOMode mode,
-                                                   bool create, TextEncoding encoding) = 0;
+  virtual std::unique_ptr<TextStream> openTextFile(const std::string& path, IOMode mode, bool create,
+                                                   TextEncoding encoding) = 0;
 
   // Opens `path` (links resolved) for writing by this process alone: the
   // file is created when missing, then locked (an exclusive, non-blocking

@@ -31,9 +31,7 @@ int32_t errorNumberFor(int error, int32_t whenMissing) {
   }
 }
 
-[[noreturn]] void raiseSystemError(int error, int32_t whenMissing) {
-  raise(errorNumberFor(error, whenMissing));
-}
+[[noreturn]] void raiseSystemError(int error, int32_t whenMissing) { raise(errorNumberFor(error, whenMissing)); }
 
 int writeAll(int fd, std::string_view bytes, size_t* written) {
   size_t total = 0;

@@ -29,7 +29,12 @@ LocalTime toLocalTime(TimePoint t) {
   const SplitTime s = split(t);
   const std::tm& tm = s.local;
   const double fraction = std::chrono::duration<double>(s.fraction).count();
-  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+  return {tm.tm_year + 1900,
+          tm.tm_mon + 1,
+          tm.tm_mday,
+          tm.tm_hour,
+          tm.tm_min,
+          tm.tm_sec,
           tm.tm_hour * 3600.0 + tm.tm_min * 60.0 + tm.tm_sec + fraction};
 }
 
@@ -44,8 +49,8 @@ std::string formatGeneralDateTime(TimePoint t) {
   const LocalTime lt = toLocalTime(t);
   const int hour12 = lt.hour % 12 == 0 ? 12 : lt.hour % 12;
   char text[64];
-  std::snprintf(text, sizeof text, "%d/%d/%d %d:%02d:%02d %s", lt.month, lt.day, lt.year, hour12,
-                lt.minute, lt.second, lt.hour < 12 ? "AM" : "PM");
+  std::snprintf(text, sizeof text, "%d/%d/%d %d:%02d:%02d %s", lt.month, lt.day, lt.year, hour12, lt.minute, lt.second,
+                lt.hour < 12 ? "AM" : "PM");
   return text;
 }
 

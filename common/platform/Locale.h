@@ -9,8 +9,8 @@
 namespace platform {
 
 struct LocalTime {
-  int year, month, day;       // 2026, 1..12, 1..31
-  int hour, minute, second;   // 0..23, 0..59, 0..59
+  int year, month, day;         // 2026, 1..12, 1..31
+  int hour, minute, second;     // 0..23, 0..59, 0..59
   double secondsSinceMidnight;  // with the fraction of the current second
 };
 

@@ -21,11 +21,10 @@ constexpr char32_t kReplacementChar = 0xFFFD;
 // Characters of the bytes 0x80 to 0x9F. The five bytes the code page leaves
 // undefined stand for the C1 control with the same number, so every byte
 // has a character and back.
-constexpr std::array<char32_t, 32> kHighControls = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char32_t, 32> kHighControls = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 // The length of the run of ASCII bytes `text` starts with, taken eight bytes
 // at a time: most text the program writes is ASCII throughout, and ASCII
@@ -43,9 +42,7 @@ size_t asciiPrefixLength(std::string_view text) {
 
 bool inHighControlRange(char32_t c) { return c >= 0x80 && c <= 0x9F; }
 
-char32_t cp1252ToChar(unsigned char byte) {
-  return inHighControlRange(byte) ? kHighControls[byte - 0x80] : byte;
-}
+char32_t cp1252ToChar(unsigned char byte) { return inHighControlRange(byte) ? kHighControls[byte - 0x80] : byte; }
 
 // The byte for `c`, or -1 when Windows-1252 has none.
 int charToCp1252(char32_t c) {
@@ -256,8 +253,7 @@ void Utf8Detector::feed(std::string_view bytes) {
 }
 
 size_t utf8Length(std::string_view utf8) {
-  return std::count_if(utf8.begin(), utf8.end(),
-                       [](char b) { return (static_cast<unsigned char>(b) & 0xC0) != 0x80; });
+  return std::count_if(utf8.begin(), utf8.end(), [](char b) { return (static_cast<unsigned char>(b) & 0xC0) != 0x80; });
 }
 
 std::string toConsoleCharset(std::string_view utf8) {

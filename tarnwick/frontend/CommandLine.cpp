@@ -15,9 +15,7 @@ namespace {
 
 bool startsOption(char c) { return c == '/' || c == '-'; }
 
-std::string quoted(const std::string& text) {
-  return text.find('"') == std::string::npos ? "\"" + text + "\"" : text;
-}
+std::string quoted(const std::string& text) { return text.find('"') == std::string::npos ? "\"" + text + "\"" : text; }
 
 // Option words start with "-" ("-" alone is standard input, a value) or
 // with "/" and an option name up to the next "/" or ":": "/e/i" is two
@@ -48,12 +46,13 @@ std::string lowerCase(std::string text) {
 // The duplicate-option message box, on standard error. It waits for Enter
 // only when a person is at the terminal; then the process ends.
 void showDuplicateOption(const std::string& nameAsTyped) {
-  const std::string text = "[X] Command Line Argument Error\r\n"
-                           "The command line arguments specified are invalid.\r\n"
-                           "You can not specify argument: " +
-                           nameAsTyped +
-                           " twice.\r\n"
-                           "Please remove the duplicate arguments and try again.\r\n";
+  const std::string text =
+      "[X] Command Line Argument Error\r\n"
+      "The command line arguments specified are invalid.\r\n"
+      "You can not specify argument: " +
+      nameAsTyped +
+      " twice.\r\n"
+      "Please remove the duplicate arguments and try again.\r\n";
   platform::Env* env = platform::env();
   env->writeStdErr(platform::toConsoleCharset(text));
   if (env->isInteractive()) {

@@ -8,8 +8,8 @@
 #include "platform/Paths.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Text.h"
-#include "platform/db/Recordset.h"
 #include "platform/Value.h"
+#include "platform/db/Recordset.h"
 
 namespace tarnwick {
 
@@ -167,8 +167,8 @@ void classLog::openLogFile() {
                         "." + std::to_string(platform::versionRevision());
   stream_->writeLine("");
   stream_->writeLine(rule);
-  stream_->writeLine(programName_ + " Version: " + version + "   Started: " +
-                     platform::formatGeneralDateTime(platform::env()->now()));
+  stream_->writeLine(programName_ + " Version: " + version +
+                     "   Started: " + platform::formatGeneralDateTime(platform::env()->now()));
   stream_->writeLine(rule);
 }
 
@@ -256,8 +256,7 @@ void classLog::dumpRecordsets(platform::db::Recordset* rsDump, const std::string
     int count = rsDump->fieldCount();
     for (int i = 0; i < count; ++i) {
       std::string name = rsDump->fieldName(i);
-      log(padRight(name, kFieldNameWidth) + kColumnGap + platform::toText(rsDump->field(name)), kVerInfo,
-          strProcedure);
+      log(padRight(name, kFieldNameWidth) + kColumnGap + platform::toText(rsDump->field(name)), kVerInfo, strProcedure);
     }
     rsDump->moveNext();
     log(std::string(kDumpRuleWidth, '-'), kVerInfo, strProcedure);

@@ -62,11 +62,12 @@ void NodeTables::deleteNodeRows(Recordset& rs, const std::string& serial) const 
 
 void NodeTables::openOctelNodes(Recordset& rs) const {
   JoinedWindows windows = joinedWindows(connection());
-  rs.open("SELECT Node.ServerType, Node.SerialNo, Node.Name, OctelNode.PhoneNo, OctelNode.Ext, "
-          "OctelNode.DialingSequence" + windows.columns +
-              " FROM Node INNER JOIN OctelNode ON Node.SerialNo = OctelNode.SerialNo" + windows.joins +
-              " WHERE Node.ServerType = 1",
-          connection(), CursorType::ForwardOnly, LockType::ReadOnly);
+  rs.open(
+      "SELECT Node.ServerType, Node.SerialNo, Node.Name, OctelNode.PhoneNo, OctelNode.Ext, "
+      "OctelNode.DialingSequence" +
+          windows.columns + " FROM Node INNER JOIN OctelNode ON Node.SerialNo = OctelNode.SerialNo" + windows.joins +
+          " WHERE Node.ServerType = 1",
+      connection(), CursorType::ForwardOnly, LockType::ReadOnly);
 }
 
 void NodeTables::openVeltroNodes(Recordset& rs) const {

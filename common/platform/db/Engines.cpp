@@ -103,9 +103,8 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
   SQLCHAR message[SQL_MAX_MESSAGE_LENGTH + 1];
   SQLINTEGER native = 0;
   SQLSMALLINT length = 0;
-  for (SQLSMALLINT record = 1; SQL_SUCCEEDED(SQLGetDiagRec(type, handle, record, state, &native, message,
-                                                            sizeof message, &length));
-       ++record) {
+  for (SQLSMALLINT record = 1;
+       SQL_SUCCEEDED(SQLGetDiagRec(type, handle, record, state, &native, message, sizeof message, &length)); ++record) {
     text += (text.empty() ? "" : " ") + sql::onOneLine(reinterpret_cast<const char*>(message));
   }
   return text;
@@ -122,10 +121,9 @@ sql::NameRules nameRules(SQLHDBC connection) {
   SQLUSMALLINT folding = SQL_IC_MIXED;
   SQLSMALLINT length = 0;
   SQLGetInfo(connection, SQL_IDENTIFIER_CASE, &folding, sizeof folding, &length);
-  return {infoText(connection, SQL_IDENTIFIER_QUOTE_CHAR),
-          folding == SQL_IC_LOWER   ? sql::NameCase::Lower
-          : folding == SQL_IC_UPPER ? sql::NameCase::Upper
-                                    : sql::NameCase::AsWritten};
+  return {infoText(connection, SQL_IDENTIFIER_QUOTE_CHAR), folding == SQL_IC_LOWER   ? sql::NameCase::Lower
+                                                           : folding == SQL_IC_UPPER ? sql::NameCase::Upper
+                                                                                     : sql::NameCase::AsWritten};
 }
 
 // A setting of a data source or of the driver registry ("odbc.ini" or
@@ -216,8 +214,8 @@ std::optional<OdbcDataSource> findOdbcDataSource(const std::string& name) {
   SQLSMALLINT driverLength = 0;
   SQLUSMALLINT direction = SQL_FETCH_FIRST;
   // unixODBC gives the driver a data source names as its description.
-  while (SQL_SUCCEEDED(SQLDataSources(environment.get(), direction, dsn, sizeof dsn, &dsnLength, driver,
-                                     sizeof driver, &driverLength))) {
+  while (SQL_SUCCEEDED(SQLDataSources(environment.get(), direction, dsn, sizeof dsn, &dsnLength, driver, sizeof driver,
+                                      &driverLength))) {
     std::string candidate(reinterpret_cast<const char*>(dsn));
     if (sql::equalsIgnoreCase(candidate, name)) {
       requireReadableWhereItExists(driverRegistry());

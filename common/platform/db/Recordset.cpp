@@ -384,8 +384,7 @@ void Recordset::find(const std::string& criteria) {
   impl_->ensureRead();
   if (!impl_->columnIndex(criterion->column)) raise(err::kItemNotFound);
   while (impl_->hasCurrent() &&
-         !sql::matchesCriterion(impl_->valueOf(impl_->rows[impl_->position], criterion->column),
-                                criterion->value)) {
+         !sql::matchesCriterion(impl_->valueOf(impl_->rows[impl_->position], criterion->column), criterion->value)) {
     impl_->advance();
   }
 }

@@ -184,8 +184,7 @@ std::unique_ptr<RowQuery> Session::query(const std::string& sql, const std::vect
   return translatingDriverErrors([&] { return std::make_unique<RowQuery>(session_, sql, params); });
 }
 
-void Session::recycle(const std::string& sql, const std::vector<Value>& params,
-                               std::unique_ptr<RowQuery> finished) {
+void Session::recycle(const std::string& sql, const std::vector<Value>& params, std::unique_ptr<RowQuery> finished) {
   if (finishedQueries_.size() >= kMaxKeptStatements) finishedQueries_.clear();
   finishedQueries_[statementKey(sql, params)] = std::move(finished);
 }

@@ -307,8 +307,7 @@ std::string insertStatement(const std::string& table, const std::vector<std::str
 }
 
 std::string updateStatement(const std::string& table, const std::vector<std::string>& setColumns,
-                            const std::vector<std::string>& keyColumns,
-                            const std::vector<bool>& keyIsNull) {
+                            const std::vector<std::string>& keyColumns, const std::vector<bool>& keyIsNull) {
   std::vector<std::string> assignments;
   for (const auto& column : setColumns) assignments.push_back(column + " = ?");
   std::vector<std::string> conditions;

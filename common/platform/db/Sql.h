@@ -113,7 +113,6 @@ std::string insertStatement(const std::string& table, const std::vector<std::str
 // per key that is not null, "IS NULL" for each null one. The keys' values
 // are the caller's to bind after the SET values, nulls left out.
 std::string updateStatement(const std::string& table, const std::vector<std::string>& setColumns,
-                             const std::vector<std::string>& keyColumns,
-                             const std::vector<bool>& keyIsNull);
+                            const std::vector<std::string>& keyColumns, const std::vector<bool>& keyIsNull);
 
 }  // namespace platform::db::sql

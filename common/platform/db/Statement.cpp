@@ -33,8 +33,8 @@ int integerOf(const Value& value) {
 
 std::string dateText(const std::tm& t) {
   char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1,
-                t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+                t.tm_hour, t.tm_min, t.tm_sec);
   return text;
 }
 
@@ -91,8 +91,7 @@ void BoundParams::assign(const std::vector<Value>& values) {
   }
 }
 
-PreparedStatement::PreparedStatement(soci::session& session, const std::string& sql,
-                                     const std::vector<Value>& params)
+PreparedStatement::PreparedStatement(soci::session& session, const std::string& sql, const std::vector<Value>& params)
     : params_(params), statement_(session) {
   params_.bindTo(statement_);
   statement_.alloc();

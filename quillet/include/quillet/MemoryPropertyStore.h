@@ -13,8 +13,7 @@ namespace quillet {
 
 class MemoryPropertyStore final : public IPropertyStore {
  public:
-  platform::Value readProperty(const std::string& name,
-                               const platform::Value& defaultValue) override {
+  platform::Value readProperty(const std::string& name, const platform::Value& defaultValue) override {
     auto it = values_.find(name);
     return it == values_.end() ? defaultValue : it->second;
   }

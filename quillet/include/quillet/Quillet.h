@@ -37,8 +37,7 @@ class IPropertyStore {
  public:
   virtual ~IPropertyStore() = default;
   // The stored value of `name`, or `defaultValue` when none is stored.
-  virtual platform::Value readProperty(const std::string& name,
-                                       const platform::Value& defaultValue) = 0;
+  virtual platform::Value readProperty(const std::string& name, const platform::Value& defaultValue) = 0;
   // Stores `value` under `name`; a value equal to `defaultValue` need not be kept.
   virtual void writeProperty(const std::string& name, const platform::Value& value,
                              const platform::Value& defaultValue) = 0;
@@ -57,8 +56,7 @@ struct ControlFace {
   int left, top, width, height;
 };
 
-inline constexpr ControlFace kControlFace{"lblCSV", ".CSV", "Courier New", 700, 14.25,
-                                          60, 120, 675, 315};
+inline constexpr ControlFace kControlFace{"lblCSV", ".CSV", "Courier New", 700, 14.25, 60, 120, 675, 315};
 
 // The reader control, members in the order of its interface.
 class IucQuillet {
