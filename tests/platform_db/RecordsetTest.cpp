@@ -119,6 +119,12 @@ TEST_P(RecordsetTest, UpdateChangesOnlyTheRowThatWasRead) {
   }
 }
 
+// Serial numbers compare as written on every engine: leading zeros and trailing blanks make other serials.
+TEST_P(RecordsetTest, SerialNumbersDifferingInZerosOrBlanksAreDifferentNodes) {
+  for (const char* serial : {"42", "0042", "42 "}) addNode(serial, "N", 1);
+  EXPECT_EQ(countOf("SELECT * FROM Node WHERE SerialNo = '42'"), 1);
+}
+
 TEST_P(RecordsetTest, BatchWithOneStaleRowWritesNoneAndKeepsTheCallersWork) {
   conn_.execute(
       "INSERT INTO DeliveryWindow (WindowID, MessageType, SerialNo, EndTime) VALUES (0, 0, '1', '11:59PM'), "
