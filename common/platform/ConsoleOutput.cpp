@@ -28,7 +28,6 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr size_t kBlockBytes = 64 * 1024;
 constexpr auto kLongestDelay = std::chrono::seconds(1);
 
 class ConsoleOutput {
@@ -47,7 +46,7 @@ class ConsoleOutput {
         due_.notify_one();
       }
       gathered_.append(bytes);
-      full = gathered_.size() >= kBlockBytes;
+      full = gathered_.size() >= kIoBlockBytes;
     }
     if (full) flush();
   }

@@ -127,8 +127,6 @@ class FileTextStream final : public BlockTextStream {
   }
 
  private:
-  static constexpr size_t kChunkSize = 64 * 1024;
-
   // A line (or block) that did not fit (a full disk) is cut off again, so the
   // file never ends in half a line that a later write would run on from.
   void dropPartialLine(size_t written) {
@@ -160,10 +158,10 @@ class FileTextStream final : public BlockTextStream {
     buffer_.erase(0, pos_);
     pos_ = 0;
     const size_t kept = buffer_.size();
-    buffer_.resize(kept + kChunkSize);
+    buffer_.resize(kept + kIoBlockBytes);
     ssize_t got;
     do {
-      got = ::read(file_.get(), buffer_.data() + kept, kChunkSize);
+      got = ::read(file_.get(), buffer_.data() + kept, kIoBlockBytes);
     } while (got < 0 && errno == EINTR);
     const int error = errno;
     buffer_.resize(kept + static_cast<size_t>(std::max<ssize_t>(got, 0)));
@@ -232,8 +230,7 @@ std::unique_ptr<TextStream> openStreamOn(FileDescriptor file, IOMode mode, TextE
 }
 
 std::unique_ptr<BlockTextStream> openBlockStreamOn(FileDescriptor file, TextEncoding encoding) {
-  constexpr size_t kBlockBytes = 64 * 1024;
-  return std::make_unique<FileTextStream>(std::move(file), IOMode::ForWriting, encoding, kBlockBytes);
+  return std::make_unique<FileTextStream>(std::move(file), IOMode::ForWriting, encoding, kIoBlockBytes);
 }
 
 }  // namespace platform

@@ -14,8 +14,6 @@ namespace platform {
 
 namespace {
 
-constexpr size_t kChunkSize = 64 * 1024;
-
 // Reads up to `buffer.size()` bytes. The count, 0 at the end or once a
 // signal that ends the run has arrived; a failed read raises.
 size_t readChunk(int fd, std::string& buffer) {
@@ -36,7 +34,7 @@ FileDescriptor copyToTemporaryFile(int fd) {
   FileDescriptor copy(::mkostemp(path.data(), O_CLOEXEC));
   if (!copy.isOpen()) raiseSystemError(errno, err::kPathNotFound);
   ::unlink(path.c_str());
-  std::string chunk(kChunkSize, '\0');
+  std::string chunk(kIoBlockBytes, '\0');
   while (size_t got = readChunk(fd, chunk)) {
     if (int error = writeAll(copy.get(), std::string_view(chunk).substr(0, got)))
       raiseSystemError(error, err::kPathNotFound);
@@ -55,7 +53,7 @@ InputText inspectInput(FileDescriptor& file) {
   }
   InputText input{TextEncoding::Cp1252, 0};
   Utf8Detector detector;
-  std::string chunk(kChunkSize, '\0');
+  std::string chunk(kIoBlockBytes, '\0');
   while (size_t got = readChunk(file.get(), chunk)) {
     std::string_view piece(chunk.data(), got);
     if (input.size == 0 && piece.starts_with(kUtf8Mark)) input.encoding = TextEncoding::Utf8WithMark;

@@ -47,6 +47,10 @@ class FileDescriptor {
 int32_t errorNumberFor(int error, int32_t whenMissing);
 [[noreturn]] void raiseSystemError(int error, int32_t whenMissing);
 
+// The block the Linux Env reads files and pipes in, and writes buffered
+// output in.
+inline constexpr size_t kIoBlockBytes = 64 * 1024;
+
 // Writes every byte, resuming after partial writes. Returns 0 or the errno;
 // `written` (when given) tells how many bytes went out before a failure.
 int writeAll(int fd, std::string_view bytes, size_t* written = nullptr);
