@@ -15,16 +15,6 @@ constexpr char kInteger = 'i';
 constexpr char kBigInteger = 'l';
 constexpr char kReal = 'd';
 
-char kindOf(const Value& value) {
-  if (std::holds_alternative<int64_t>(value)) return kBigInteger;
-  if (std::holds_alternative<double>(value)) return kReal;
-  if (std::holds_alternative<bool>(value) || std::holds_alternative<int16_t>(value) ||
-      std::holds_alternative<int32_t>(value)) {
-    return kInteger;
-  }
-  return kText;
-}
-
 int integerOf(const Value& value) {
   if (auto* flag = std::get_if<bool>(&value)) return *flag ? 1 : 0;
   if (auto* i16 = std::get_if<int16_t>(&value)) return *i16;
@@ -38,19 +28,6 @@ std::string dateText(const std::tm& t) {
   return text;
 }
 
-// Numeric columns read as integers or double, text as text, null as null.
-Value valueAt(const soci::row& row, std::size_t column) {
-  if (row.get_indicator(column) == soci::i_null) return Value();
-  switch (row.get_properties(column).get_data_type()) {
-    case soci::dt_integer: return static_cast<int32_t>(row.get<int>(column));
-    case soci::dt_long_long: return static_cast<int64_t>(row.get<long long>(column));
-    case soci::dt_unsigned_long_long: return static_cast<int64_t>(row.get<unsigned long long>(column));
-    case soci::dt_double: return row.get<double>(column);
-    case soci::dt_date: return dateText(row.get<std::tm>(column));
-    default: return row.get<std::string>(column);
-  }
-}
-
 }  // namespace
 
 std::string driverMessage(const soci::soci_error& error) { return sql::onOneLine(error.get_error_message()); }
@@ -58,6 +35,16 @@ std::string driverMessage(const soci::soci_error& error) { return sql::onOneLine
 BoundParams::BoundParams(const std::vector<Value>& values) : holders_(values.size()) {
   for (size_t i = 0; i < values.size(); ++i) holders_[i].kind = kindOf(values[i]);
   assign(values);
+}
+
+char BoundParams::kindOf(const Value& value) {
+  if (std::holds_alternative<int64_t>(value)) return kBigInteger;
+  if (std::holds_alternative<double>(value)) return kReal;
+  if (std::holds_alternative<bool>(value) || std::holds_alternative<int16_t>(value) ||
+      std::holds_alternative<int32_t>(value)) {
+    return kInteger;
+  }
+  return kText;
 }
 
 std::string BoundParams::signature(const std::vector<Value>& values) {
@@ -109,19 +96,62 @@ int64_t PreparedStatement::run(const std::vector<Value>& params) {
 RowQuery::RowQuery(soci::session& session, const std::string& sql, const std::vector<Value>& params)
     : params_(params), statement_(session) {
   params_.bindTo(statement_);
-  statement_.exchange(soci::into(row_));
   statement_.alloc();
   limitQueryTime(session, statement_);
   statement_.prepare(sql::withNamedMarkers(sql));
+  bindColumns();
   statement_.define_and_bind();
+}
+
+// Each column gets a holder of the C++ type the driver describes it with,
+// as SOCI's dynamic rows would, read without their per-value type checks.
+void RowQuery::bindColumns() {
+  soci::details::statement_backend& backend = *statement_.get_backend();
+  const int count = backend.prepare_for_describe();
+  cells_.resize(static_cast<size_t>(count));  // the statement keeps their addresses
+  for (int i = 0; i < count; ++i) {
+    Cell& cell = cells_[static_cast<size_t>(i)];
+    std::string name;
+    backend.describe_column(i + 1, cell.type, name);
+    columns_.push_back(std::move(name));
+    switch (cell.type) {
+      case soci::dt_integer: statement_.exchange(soci::into(cell.integer, cell.indicator)); break;
+      case soci::dt_long_long: statement_.exchange(soci::into(cell.bigInteger, cell.indicator)); break;
+      case soci::dt_unsigned_long_long: statement_.exchange(soci::into(cell.unsignedInteger, cell.indicator)); break;
+      case soci::dt_double: statement_.exchange(soci::into(cell.real, cell.indicator)); break;
+      case soci::dt_date: statement_.exchange(soci::into(cell.date, cell.indicator)); break;
+      default: statement_.exchange(soci::into(cell.text, cell.indicator)); break;
+    }
+  }
+}
+
+// Numeric columns read as integers or double, dates and text as text, null
+// as null. Text goes into the string a value already holds, keeping its room.
+void RowQuery::Cell::store(Value& value) const {
+  if (indicator == soci::i_null) {
+    value = Value();
+    return;
+  }
+  switch (type) {
+    case soci::dt_integer: value = static_cast<int32_t>(integer); return;
+    case soci::dt_long_long: value = static_cast<int64_t>(bigInteger); return;
+    case soci::dt_unsigned_long_long: value = static_cast<int64_t>(unsignedInteger); return;
+    case soci::dt_double: value = real; return;
+    case soci::dt_date: value = dateText(date); return;
+    default:
+      if (auto* held = std::get_if<std::string>(&value)) {
+        held->assign(text);
+      } else {
+        value = text;
+      }
+  }
 }
 
 bool RowQuery::next(std::vector<Value>& values) {
   return translatingDriverErrors([&] {
     if (!fetch()) return false;
-    values.clear();
-    values.reserve(row_.size());
-    for (std::size_t i = 0; i < row_.size(); ++i) values.push_back(valueAt(row_, i));
+    values.resize(cells_.size());
+    for (size_t i = 0; i < cells_.size(); ++i) cells_[i].store(values[i]);
     return true;
   });
 }
@@ -129,14 +159,7 @@ bool RowQuery::next(std::vector<Value>& values) {
 bool RowQuery::fetch() {
   if (started_) return statement_.fetch();
   started_ = true;
-  bool gotRow = statement_.execute(true);
-  readColumns();
-  return gotRow;
-}
-
-void RowQuery::readColumns() {
-  columns_.clear();
-  for (std::size_t i = 0; i < row_.size(); ++i) columns_.push_back(row_.get_properties(i).get_name());
+  return statement_.execute(true);
 }
 
 void RowQuery::restart(const std::vector<Value>& params) {

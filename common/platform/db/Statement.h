@@ -6,6 +6,7 @@
 
 #include <soci/soci.h>
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,7 @@ class BoundParams {
   // One character per value naming its holder type; statements prepared
   // for values of one signature can run with any values of that signature.
   static std::string signature(const std::vector<Value>& values);
+  static char kindOf(const Value& value);
 
   void bindTo(soci::statement& statement);
   void assign(const std::vector<Value>& values);
@@ -82,7 +84,7 @@ class RowQuery {
   // the last one.
   bool next(std::vector<Value>& values);
 
-  // Column names as the engine spells them; known once next() was called.
+  // Column names as the engine spells them.
   const std::vector<std::string>& columns() const { return columns_; }
 
   // Makes the query run again from its first row with `params` (of the
@@ -90,12 +92,25 @@ class RowQuery {
   void restart(const std::vector<Value>& params);
 
  private:
+  // The holder one column is read into, by the type the driver gives it.
+  struct Cell {
+    soci::data_type type = soci::dt_string;
+    std::string text;
+    int integer = 0;
+    long long bigInteger = 0;
+    unsigned long long unsignedInteger = 0;
+    double real = 0;
+    std::tm date{};
+    soci::indicator indicator = soci::i_ok;
+    void store(Value& value) const;
+  };
+
+  void bindColumns();
   bool fetch();
-  void readColumns();
 
   BoundParams params_;
-  soci::row row_;
   soci::statement statement_;
+  std::vector<Cell> cells_;
   std::vector<std::string> columns_;
   bool started_ = false;
 };
