@@ -253,7 +253,9 @@ void Utf8Detector::feed(std::string_view bytes) {
 }
 
 size_t utf8Length(std::string_view utf8) {
-  return std::count_if(utf8.begin(), utf8.end(), [](char b) { return (static_cast<unsigned char>(b) & 0xC0) != 0x80; });
+  const size_t ascii = asciiPrefixLength(utf8);
+  return ascii + std::count_if(utf8.begin() + static_cast<std::ptrdiff_t>(ascii), utf8.end(),
+                               [](char b) { return (static_cast<unsigned char>(b) & 0xC0) != 0x80; });
 }
 
 std::string toConsoleCharset(std::string_view utf8) {
