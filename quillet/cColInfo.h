@@ -33,7 +33,10 @@ struct cColInfo {
   }
 
   // True when the pattern matches anywhere in `value`; no pattern matches all.
-  bool accepts(std::string_view value) const { return !compiled_ || re2::RE2::PartialMatch(value, *compiled_); }
+  // (Match without submatches skips PartialMatch's argument handling.)
+  bool accepts(std::string_view value) const {
+    return !compiled_ || compiled_->Match(value, 0, value.size(), re2::RE2::UNANCHORED, nullptr, 0);
+  }
 
  private:
   static std::unique_ptr<const re2::RE2> compile(const std::string& pattern) {

@@ -31,6 +31,9 @@ struct Row {
 
 bool isPending(const Row& row) { return row.state == RowState::Modified || row.state == RowState::Added; }
 
+// Room for the fields of a new row, reserved at once.
+constexpr size_t kTypicalFieldsSet = 8;
+
 // Values one INSERT binds at most: SQLite's oldest limit, so that any engine
 // takes them.
 constexpr size_t kMaxInsertValues = 999;
@@ -71,7 +74,9 @@ std::vector<PlannedInsert> plannedInserts(const std::string& table, const std::v
   for (size_t i = 0; i < added.size(); ++i) {
     if (i % rowsEach == 0) {
       inserts.push_back(PlannedInsert{InsertShape{table, columns, {}}, {}, 0});
-      inserts.back().values.reserve(std::min(rowsEach, added.size() - i) * columns.size());
+      const size_t cells = std::min(rowsEach, added.size() - i) * columns.size();
+      inserts.back().values.reserve(cells);
+      inserts.back().shape.given.reserve(cells);
     }
     PlannedInsert& insert = inserts.back();
     for (size_t c = 0; c < columns.size(); ++c) {
@@ -219,14 +224,14 @@ struct Recordset::Impl {
   // The column to write for `name`: as the engine spells it when the
   // columns are known; otherwise as given, if it is a plain identifier.
   // Either is quoted, as any column may be a reserved word somewhere.
-  NamedValue writableColumn(const std::string& name, const Value& value) const {
+  NamedValue writableColumn(const std::string& name, Value value) const {
     if (read) {
       auto index = columnIndex(name);
       if (!index) raise(err::kItemNotFound);
-      return NamedValue{{columns[*index], true}, value};
+      return NamedValue{{columns[*index], true}, std::move(value)};
     }
     if (!sql::isPlainIdentifier(name)) raise(err::kItemNotFound);
-    return NamedValue{{name, false}, value};
+    return NamedValue{{name, false}, std::move(value)};
   }
 
   std::string quoted(const sql::ColumnName& column) const { return sql::quotedName(column, session->nameRules()); }
@@ -261,7 +266,7 @@ struct Recordset::Impl {
       for (size_t i : changed) writeChange(rows[i]);
       for (auto& insert : inserts) {
         const size_t expected = insert.rows;
-        if (session->insert(std::move(insert.shape), insert.values) != static_cast<int64_t>(expected)) {
+        if (session->insert(insert.shape, insert.values) != static_cast<int64_t>(expected)) {
           throw Error::database(DatabaseFailure::RowChanged);
         }
       }
@@ -397,11 +402,11 @@ const Value& Recordset::fieldAt(int index) {
   return impl_->valueAt(row, static_cast<size_t>(index));
 }
 
-void Recordset::setField(const std::string& name, const Value& value) {
+void Recordset::setField(const std::string& name, Value value) {
   impl_->requireUpdatable();
   Row& row = impl_->currentRow();
   if (row.state == RowState::Inserted) raise(err::kNotUpdatable);
-  Impl::setEdit(row, impl_->writableColumn(name, value));
+  Impl::setEdit(row, impl_->writableColumn(name, std::move(value)));
   if (row.state == RowState::Stored) row.state = RowState::Modified;
 }
 
@@ -427,8 +432,11 @@ void Recordset::addNew() {
   if (impl_->lock == LockType::Optimistic && position < rows.size() && isPending(rows[position])) {
     impl_->writeRows({position});
   }
+  // Rows added one after another are mostly set alike.
+  const size_t likelyFields = rows.empty() ? 0 : rows.back().edits.size();
   rows.push_back(Row{{}, {}, RowState::Added});
   position = rows.size() - 1;
+  rows.back().edits.reserve(std::max<size_t>(likelyFields, kTypicalFieldsSet));
 }
 
 void Recordset::update() {

@@ -58,7 +58,7 @@ class Recordset {
   // ("Item cannot be found in the collection corresponding to the requested
   // name or ordinal.").
   Value field(const std::string& name);
-  void setField(const std::string& name, const Value& value);
+  void setField(const std::string& name, Value value);
   // The field at `index` (0-based, in the statement's column order), valid
   // until the current row changes: how a walk over many rows reads them.
   const Value& fieldAt(int index);

@@ -111,36 +111,46 @@ int64_t Session::run(const std::string& sql, const std::vector<Value>& params, b
   return runKept(statements_, statementKey(sql, params), params, [&] { return sql; });
 }
 
-int64_t Session::insert(InsertShape shape, const std::vector<Value>& values) {
+int64_t Session::insert(const InsertShape& shape, const std::vector<Value>& values) {
   requireOpen();
   requireTransactionStillOpen();
-  InsertKey key{std::move(shape.table), std::move(shape.columns), {}};
-  std::string kinds = BoundParams::signature(values);
+  return runKept(inserts_, insertKey(shape, values), values, [&] { return insertStatement(shape); });
+}
+
+// The key of the INSERT kept for `shape` with `values`: its table, its
+// columns (each with its spelling and length) and, cell after cell, the kind of value bound there or '-' where
+// the column takes its default. Built in a buffer kept from call to call.
+const std::string& Session::insertKey(const InsertShape& shape, const std::vector<Value>& values) {
+  std::string& key = insertKeyBuffer_;
+  key.assign(shape.table);
+  for (const auto& column : shape.columns) {
+    const auto length = static_cast<uint32_t>(column.name.size());
+    key += column.spelledByEngine ? 'e' : 'g';
+    key.append(reinterpret_cast<const char*>(&length), sizeof length);  // no name can end early
+    key += column.name;
+  }
+  key += '|';
   size_t next = 0;
-  key.cells.reserve(shape.given.size());
-  for (bool given : shape.given) key.cells += given ? kinds[next++] : '-';
-  return runKept(inserts_, key, values, [&] { return insertStatement(key); });
+  for (bool given : shape.given) key += given ? BoundParams::kindOf(values[next++]) : '-';
+  return key;
 }
 
 // Its text: "?" for each value given, the column's default for each other.
-std::string Session::insertStatement(const InsertKey& key) {
+std::string Session::insertStatement(const InsertShape& shape) {
   std::vector<std::string> columns;
-  for (const auto& column : key.columns) columns.push_back(sql::quotedName(column, nameRules_));
-  std::vector<bool> given;
+  for (const auto& column : shape.columns) columns.push_back(sql::quotedName(column, nameRules_));
   std::vector<std::string> defaults(columns.size());
-  for (size_t i = 0; i < key.cells.size(); ++i) {
-    given.push_back(key.cells[i] != '-');
+  for (size_t i = 0; i < shape.given.size(); ++i) {
     std::string& fallback = defaults[i % columns.size()];
-    if (!given.back() && fallback.empty()) fallback = defaultOf(key.table, key.columns[i % columns.size()]);
+    if (!shape.given[i] && fallback.empty()) fallback = defaultOf(shape.table, shape.columns[i % columns.size()]);
   }
-  return sql::insertStatement(key.table, columns, given, defaults);
+  return sql::insertStatement(shape.table, columns, shape.given, defaults);
 }
 
 // Runs the statement kept under `key`, prepared from `sql()` on its first
 // use; one that fails is dropped, so its next use prepares it afresh.
-template <typename Key>
-int64_t Session::runKept(std::map<Key, std::unique_ptr<PreparedStatement>>& kept, const Key& key,
-                         const std::vector<Value>& params, const std::function<std::string()>& sql) {
+int64_t Session::runKept(KeptStatements& kept, const std::string& key, const std::vector<Value>& params,
+                         const std::function<std::string()>& sql) {
   return translatingDriverErrors([&]() -> int64_t {
     auto found = kept.find(key);
     if (found == kept.end()) {

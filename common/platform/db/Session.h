@@ -7,11 +7,9 @@
 #include <soci/soci.h>
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -59,7 +57,7 @@ class Session {
   // Inserts the rows of `shape` in one statement, atomic on its own; `values`
   // are the values given, row after row. The statement is prepared once per
   // shape and kinds of values. Returns the number of rows inserted.
-  int64_t insert(InsertShape shape, const std::vector<Value>& values);
+  int64_t insert(const InsertShape& shape, const std::vector<Value>& values);
 
   // Starts a SELECT; its rows are read through the returned query, which
   // runs at its first next(). Rows `walked` one by one are fetched in blocks
@@ -94,9 +92,11 @@ class Session {
   void writeInOwnTransaction(const std::function<void()>& write);
   void writeUnderSavepoint(const std::function<void()>& write);
   std::string defaultOf(const std::string& table, const sql::ColumnName& column);
-  template <typename Key>
-  int64_t runKept(std::map<Key, std::unique_ptr<PreparedStatement>>& kept, const Key& key,
-                  const std::vector<Value>& params, const std::function<std::string()>& sql);
+  using KeptStatements = std::unordered_map<std::string, std::unique_ptr<PreparedStatement>>;
+  int64_t runKept(KeptStatements& kept, const std::string& key, const std::vector<Value>& params,
+                  const std::function<std::string()>& sql);
+  const std::string& insertKey(const InsertShape& shape, const std::vector<Value>& values);
+  std::string insertStatement(const InsertShape& shape);
 
   soci::session session_;
   std::string engine_;
@@ -108,21 +108,11 @@ class Session {
   // connection does so now.
   std::optional<bool> blocksConfigured_;
   bool inBlocks_ = false;
-  // An INSERT kept for reuse: its table, its columns and, cell after cell,
-  // the kind of value bound there, or '-' where the column takes its default.
-  struct InsertKey {
-    std::string table;
-    std::vector<sql::ColumnName> columns;
-    std::string cells;
-    bool operator<(const InsertKey& other) const {
-      return std::tie(table, columns, cells) < std::tie(other.table, other.columns, other.cells);
-    }
-  };
-  std::string insertStatement(const InsertKey& key);
-
-  // Kept for reuse: statements by text and kinds of values, and INSERTs.
-  std::map<std::string, std::unique_ptr<PreparedStatement>> statements_;
-  std::map<InsertKey, std::unique_ptr<PreparedStatement>> inserts_;
+  // Kept for reuse: statements by text and kinds of values, and INSERTs by
+  // insertKey() (built in insertKeyBuffer_).
+  KeptStatements statements_;
+  KeptStatements inserts_;
+  std::string insertKeyBuffer_;
   std::unordered_map<std::string, std::unique_ptr<RowQuery>> finishedQueries_;
 };
 
