@@ -331,13 +331,13 @@ void Recordset::open(const std::string& sql, Connection& conn, CursorType cursor
   close();
   Session& session = conn.session();
   session.requireOpen();
-  std::string statement = sql::withoutDeleteStar(sql);
-  if (!sql::isSelect(statement)) {
-    session.run(statement, params, !params.empty());
+  const sql::StatementForm& form = session.statementForm(sql);
+  if (!form.isSelect) {
+    session.run(form.statement, params, !params.empty());
     return;
   }
-  impl_->table = sql::singleTableOf(statement);
-  impl_->sql = std::move(statement);
+  impl_->table = form.table;
+  impl_->sql = form.statement;
   impl_->params = params;
   impl_->cursor = cursor;
   impl_->lock = lock;

@@ -199,6 +199,13 @@ void Session::recycle(const std::string& sql, const std::vector<Value>& params, 
   finishedQueries_[statementKey(sql, params)] = std::move(finished);
 }
 
+const sql::StatementForm& Session::statementForm(const std::string& sql) {
+  auto known = statementForms_.find(sql);
+  if (known != statementForms_.end()) return known->second;
+  if (statementForms_.size() >= kMaxKeptStatements) statementForms_.clear();
+  return statementForms_.emplace(sql, sql::statementForm(sql)).first->second;
+}
+
 // SQLite starts every transaction as a writer (BEGIN IMMEDIATE), so a
 // transaction never fails half-way for want of the write lock: it waits up
 // to the busy timeout at its start instead. Inside the outer transaction a

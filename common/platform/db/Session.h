@@ -68,6 +68,10 @@ class Session {
   // same text and value kinds reuses its prepared statement.
   void recycle(const std::string& sql, const std::vector<Value>& params, std::unique_ptr<RowQuery> finished);
 
+  // How a record set takes the statement text `sql`; worked out once per
+  // text, as record sets open the same few statements line after line.
+  const sql::StatementForm& statementForm(const std::string& sql);
+
   void begin();
   void commit();
   void rollback();
@@ -114,6 +118,7 @@ class Session {
   KeptStatements inserts_;
   std::string insertKeyBuffer_;
   std::unordered_map<std::string, std::unique_ptr<RowQuery>> finishedQueries_;
+  std::unordered_map<std::string, sql::StatementForm> statementForms_;
 };
 
 }  // namespace platform::db

@@ -197,8 +197,6 @@ std::string onOneLine(std::string_view text) {
   return line;
 }
 
-bool isSelect(std::string_view statement) { return Scanner(statement).keyword("SELECT"); }
-
 std::string withoutDeleteStar(std::string_view statement) {
   Scanner scanner(statement);
   if (scanner.keyword("DELETE") && scanner.symbol('*') && scanner.keyword("FROM")) {
@@ -206,6 +204,10 @@ std::string withoutDeleteStar(std::string_view statement) {
   }
   return std::string(statement);
 }
+
+namespace {
+
+bool isSelect(std::string_view statement) { return Scanner(statement).keyword("SELECT"); }
 
 std::optional<std::string> singleTableOf(std::string_view select) {
   Scanner scanner(select);
@@ -218,6 +220,15 @@ std::optional<std::string> singleTableOf(std::string_view select) {
     return std::string(table);
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+StatementForm statementForm(std::string_view sql) {
+  StatementForm form{withoutDeleteStar(sql), false, std::nullopt};
+  form.isSelect = isSelect(form.statement);
+  if (form.isSelect) form.table = singleTableOf(form.statement);
+  return form;
 }
 
 std::optional<Criterion> parseCriterion(std::string_view text) {

@@ -64,17 +64,20 @@ std::string sqliteConnectString(std::string_view path);
 // and it ends up in log and result-file lines.
 std::string onOneLine(std::string_view text);
 
-// True when the statement's first word is SELECT (any case).
-bool isSelect(std::string_view statement);
-
 // "DELETE * FROM ..." as "DELETE FROM ..." (any case, any blanks); every
 // other statement unchanged.
 std::string withoutDeleteStar(std::string_view statement);
 
-// The table of "SELECT * FROM Table [WHERE ...|ORDER BY ...]"; nullopt for
-// any other form (a column list, a join, a sub-query), which cannot be
-// written back.
-std::optional<std::string> singleTableOf(std::string_view select);
+// What a record set makes of a statement text: the statement to run
+// (withoutDeleteStar), whether it is a SELECT, and the table its rows can be
+// written back to: the one of "SELECT * FROM Table [WHERE ...|ORDER BY ...]",
+// none for any other form (a column list, a join, a sub-query).
+struct StatementForm {
+  std::string statement;
+  bool isSelect = false;
+  std::optional<std::string> table;
+};
+StatementForm statementForm(std::string_view sql);
 
 // A find criterion "Column = value": a number, or text in single quotes
 // with '' standing for one quote.
