@@ -19,7 +19,7 @@ void Procedure::onError(int32_t number, SpecialCase handler, bool counted) {
 
 void Procedure::onOtherErrors(SpecialCase handler) { otherErrors_ = std::move(handler); }
 
-bool Procedure::run(const std::function<void()>& body) {
+bool Procedure::run(StatementRef body) {
   try {
     if (tracing_ == Tracing::On) Log().enterProc(tag_);
     body();
@@ -32,7 +32,7 @@ bool Procedure::run(const std::function<void()>& body) {
   return true;
 }
 
-void Procedure::step(int line, const std::function<void()>& statement) {
+void Procedure::step(int line, StatementRef statement) {
   try {
     statement();
   } catch (const platform::Error& error) {

@@ -9,12 +9,32 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "platform/Error.h"
 
 namespace tarnwick {
+
+// A callable that is called before the call taking it returns, passed by
+// reference: unlike std::function it never copies the callable (a lambda
+// capturing more than two variables would be copied to the heap at every
+// step of every line).
+class StatementRef {
+ public:
+  template <class F>
+  requires(!std::is_same_v<std::remove_cvref_t<F>, StatementRef>)
+      StatementRef(F&& statement)  // NOLINT(google-explicit-constructor): takes lambdas as they are written
+      : statement_(const_cast<void*>(static_cast<const void*>(std::addressof(statement)))),
+        call_([](void* f) { (*static_cast<std::remove_reference_t<F>*>(f))(); }) {}
+  void operator()() const { call_(statement_); }
+
+ private:
+  void* statement_;
+  void (*call_)(void*);
+};
 
 class Procedure {
  public:
@@ -48,10 +68,10 @@ class Procedure {
 
   // Runs the call: the entry trace, then `body`. Returns false when the error
   // limit forced the call out, true otherwise (also after leave()).
-  bool run(const std::function<void()>& body);
+  bool run(StatementRef body);
 
   // Runs statement number `line` under the error pattern.
-  void step(int line, const std::function<void()>& statement);
+  void step(int line, StatementRef statement);
 
   // Statement number `line` that reads a value into `target`. The target
   // takes `fallback` first, so a read that fails (logged and skipped like

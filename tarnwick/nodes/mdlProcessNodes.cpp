@@ -51,9 +51,7 @@ class NodeOperation {
   quillet::IucQuillet& reader() { return objects_.reader(); }
   std::string value(const std::string& column) { return process::lineValue(reader(), column); }
 
-  NodeOutcome run(const std::function<void()>& body) {
-    return p_.run(body) ? outcome_ : NodeOutcome{kStoppedByFailure, ""};
-  }
+  NodeOutcome run(StatementRef body) { return p_.run(body) ? outcome_ : NodeOutcome{kStoppedByFailure, ""}; }
 
   // Ends the operation with `outcome` after undoing its open transaction.
   void finish(NodeOutcome outcome) {
