@@ -11,7 +11,7 @@ constexpr int16_t kErrorLimit = 10;
 }  // namespace
 
 Procedure::Procedure(const std::string& unit, const std::string& name, Tracing tracing)
-    : unit_(unit), name_(name), tag_("[" + unit + "]" + name), tracing_(tracing) {}
+    : tag_("[" + unit + "]" + name), tracing_(tracing) {}
 
 void Procedure::onError(int32_t number, SpecialCase handler, bool counted) {
   claims_[number] = Claim{std::move(handler), counted};
@@ -58,7 +58,7 @@ void Procedure::handle(const platform::Error& error, int line) {
   ++errorCount_;
   if (errorCount_ > kErrorLimit) {
     Log().log(errorLine(error), kError, tag_);
-    Log().log("Error count exceeded, forcing exit from [" + unit_ + "]" + name_, kError, tag_);
+    Log().log("Error count exceeded, forcing exit from " + tag_, kError, tag_);
     forcedOutBy_ = error;
     throw ForcedOut{this};
   }

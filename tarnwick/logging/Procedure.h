@@ -113,8 +113,6 @@ class Procedure {
 
   void handle(const platform::Error& error, int line);
 
-  std::string unit_;
-  std::string name_;
   std::string tag_;
   Tracing tracing_;
   int16_t errorCount_ = 0;
