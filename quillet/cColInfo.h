@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,12 +31,17 @@ struct cColInfo {
     if (!pattern.empty()) compiled = compile(pattern);
     RegExpression = pattern;
     compiled_ = std::move(compiled);
+    lastAccepted_.reset();
   }
 
-  // True when the pattern matches anywhere in `value`; no pattern matches all.
-  // (Match without submatches skips PartialMatch's argument handling.)
-  bool accepts(std::string_view value) const {
-    return !compiled_ || compiled_->Match(value, 0, value.size(), re2::RE2::UNANCHORED, nullptr, 0);
+  // True when the pattern matches anywhere in `value`; no pattern matches
+  // all. The value last accepted is kept: a column repeats its values from
+  // line to line (times, intervals, codecs), and a repeat needs no match.
+  bool accepts(std::string_view value) {
+    if (!compiled_ || (lastAccepted_ && value == *lastAccepted_)) return true;
+    if (!compiled_->Match(value, 0, value.size(), re2::RE2::UNANCHORED, nullptr, 0)) return false;
+    lastAccepted_ = value;
+    return true;
   }
 
  private:
@@ -48,6 +54,7 @@ struct cColInfo {
   }
 
   std::unique_ptr<const re2::RE2> compiled_;
+  std::optional<std::string> lastAccepted_;
 };
 
 }  // namespace quillet

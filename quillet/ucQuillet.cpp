@@ -218,7 +218,7 @@ const std::string& ucQuillet::fieldAt(int16_t index) const {
 int16_t ucQuillet::getColumnIndex(const std::string& columnName) { return headingColumn(columnName).Index; }
 
 std::string ucQuillet::getValue(const std::string& column) {
-  const cColInfo& info = headingColumn(column);
+  cColInfo& info = headingColumn(column);
   const std::string& value = fieldAt(info.Index);
   if (!value.empty() && !info.accepts(value)) {
     setLastInvalid(column, value);

@@ -41,7 +41,8 @@ TEST_F(ReadingTest, CodePageFileIsReadAsUtf8AndItsCapitalsFoldForLookups) {
   EXPECT_EQ(errorNumberOf([&] { reader.getColumnIndex("\u00F7"); }), CSVMAN_ERROR_COLUMNNOTFOUND);
 }
 
-// A failure is reported under the name as asked until the next success; an empty value is never tested.
+// A failure is reported under the name as asked until the next success; an empty value is never tested; a new pattern
+// applies to values accepted before.
 TEST_F(ReadingTest, FailedValueIsReportedUntilTheNextSuccessAndEmptyIsNeverTested) {
   open({"SerialNo,Name,Codec", "12a,\"  any thing, at all! \","}, true, true);
   reader.ReadLine();
@@ -52,6 +53,10 @@ TEST_F(ReadingTest, FailedValueIsReportedUntilTheNextSuccessAndEmptyIsNeverTeste
   EXPECT_EQ(lastInvalid(), (Texts{"serialNO", "12a"}));
   EXPECT_EQ(reader.getValue("NAME"), "  any thing, at all! ");  // no pattern: anything goes
   EXPECT_EQ(lastInvalid(), (Texts{"", ""}));
+  reader.setColumnValidation("name", "^ ");
+  EXPECT_EQ(reader.getValue("Name"), "  any thing, at all! ");
+  reader.setColumnValidation("name", "^\\w+$");  // a value accepted before meets the new pattern afresh
+  EXPECT_EQ(errorNumberOf([&] { reader.getValue("Name"); }), CSVMAN_ERROR_VALIDATIONFAILED);
   EXPECT_NE(errorNumberOf([&] { reader.getValue("serialno"); }), 0);
   EXPECT_EQ(reader.getValue("codec"), "");
   EXPECT_EQ(lastInvalid(), (Texts{"", ""}));
