@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 
 #include "Session.h"
 #include "Sql.h"
@@ -56,17 +57,18 @@ const NamedValue* editOf(const Row& row, const sql::ColumnName& column, size_t p
 
 // The INSERTs of new rows of `table`: the columns any of them was given,
 // each row with the values it was given (the others take their defaults),
-// as many rows to a statement as kMaxInsertValues allows.
+// as many rows to a statement as kMaxInsertValues allows. The column names
+// are the rows' own.
 std::vector<PlannedInsert> plannedInserts(const std::string& table, const std::vector<const Row*>& added) {
-  std::vector<sql::ColumnName> columns;
+  std::vector<const sql::ColumnName*> columns;
   if (!added.empty()) columns.reserve(added.front()->edits.size());
   for (const Row* row : added) {
     for (size_t i = 0; i < row->edits.size(); ++i) {
       const sql::ColumnName& column = row->edits[i].column;
-      if (i < columns.size() && columns[i] == column) continue;
+      if (i < columns.size() && *columns[i] == column) continue;
       bool known = false;
-      for (const auto& seen : columns) known = known || sql::equalsIgnoreCase(seen.name, column.name);
-      if (!known) columns.push_back(column);
+      for (const auto* seen : columns) known = known || sql::equalsIgnoreCase(seen->name, column.name);
+      if (!known) columns.push_back(&column);
     }
   }
   const size_t rowsEach = columns.empty() ? 1 : std::max<size_t>(1, kMaxInsertValues / columns.size());
@@ -80,7 +82,7 @@ std::vector<PlannedInsert> plannedInserts(const std::string& table, const std::v
     }
     PlannedInsert& insert = inserts.back();
     for (size_t c = 0; c < columns.size(); ++c) {
-      const NamedValue* edit = editOf(*added[i], columns[c], c);
+      const NamedValue* edit = editOf(*added[i], *columns[c], c);
       insert.shape.given.push_back(edit != nullptr);
       if (edit != nullptr) insert.values.push_back(edit->value);
     }
@@ -251,7 +253,7 @@ struct Recordset::Impl {
   // Writes the given pending rows: an UPDATE for each row read before, then
   // the new rows with one INSERT. An INSERT alone is atomic; anything more
   // (an update may match more than its row) runs all or nothing.
-  void writeRows(const std::vector<size_t>& indices) {
+  void writeRows(std::span<const size_t> indices) {
     std::vector<size_t> changed;
     std::vector<const Row*> added;
     for (size_t i : indices) {
@@ -430,7 +432,7 @@ void Recordset::addNew() {
   // Starting a new row writes the one being edited, unless writes wait for
   // the batch update.
   if (impl_->lock == LockType::Optimistic && position < rows.size() && isPending(rows[position])) {
-    impl_->writeRows({position});
+    impl_->writeRows({&position, 1});
   }
   // Rows added one after another are mostly set alike.
   const size_t likelyFields = rows.empty() ? 0 : rows.back().edits.size();
@@ -443,7 +445,7 @@ void Recordset::update() {
   impl_->requireUpdatable();
   Row& row = impl_->currentRow();
   if (impl_->lock == LockType::BatchOptimistic || !isPending(row)) return;
-  impl_->writeRows({impl_->position});
+  impl_->writeRows({&impl_->position, 1});
 }
 
 void Recordset::updateBatch() {

@@ -123,11 +123,11 @@ int64_t Session::insert(const InsertShape& shape, const std::vector<Value>& valu
 const std::string& Session::insertKey(const InsertShape& shape, const std::vector<Value>& values) {
   std::string& key = insertKeyBuffer_;
   key.assign(shape.table);
-  for (const auto& column : shape.columns) {
-    const auto length = static_cast<uint32_t>(column.name.size());
-    key += column.spelledByEngine ? 'e' : 'g';
+  for (const auto* column : shape.columns) {
+    const auto length = static_cast<uint32_t>(column->name.size());
+    key += column->spelledByEngine ? 'e' : 'g';
     key.append(reinterpret_cast<const char*>(&length), sizeof length);  // no name can end early
-    key += column.name;
+    key += column->name;
   }
   key += '|';
   size_t next = 0;
@@ -138,11 +138,11 @@ const std::string& Session::insertKey(const InsertShape& shape, const std::vecto
 // Its text: "?" for each value given, the column's default for each other.
 std::string Session::insertStatement(const InsertShape& shape) {
   std::vector<std::string> columns;
-  for (const auto& column : shape.columns) columns.push_back(sql::quotedName(column, nameRules_));
+  for (const auto* column : shape.columns) columns.push_back(sql::quotedName(*column, nameRules_));
   std::vector<std::string> defaults(columns.size());
   for (size_t i = 0; i < shape.given.size(); ++i) {
     std::string& fallback = defaults[i % columns.size()];
-    if (!shape.given[i] && fallback.empty()) fallback = defaultOf(shape.table, shape.columns[i % columns.size()]);
+    if (!shape.given[i] && fallback.empty()) fallback = defaultOf(shape.table, *shape.columns[i % columns.size()]);
   }
   return sql::insertStatement(shape.table, columns, shape.given, defaults);
 }

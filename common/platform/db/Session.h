@@ -25,7 +25,7 @@ namespace platform::db {
 // column a value; where not, the column takes its default.
 struct InsertShape {
   std::string table;
-  std::vector<sql::ColumnName> columns;
+  std::vector<const sql::ColumnName*> columns;  // the callers', alive while it runs
   std::vector<bool> given;
 };
 
