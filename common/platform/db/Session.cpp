@@ -20,11 +20,6 @@ constexpr const char* kTransactionSavepoint = "tarnwick_transaction";
 // past this the cache starts afresh, so odd statement texts cannot pile up.
 constexpr size_t kMaxKeptStatements = 256;
 
-// Prepared statements are kept per statement text and kinds of bound values.
-std::string statementKey(const std::string& sql, const std::vector<Value>& params) {
-  return BoundParams::signature(params) + '\n' + sql;
-}
-
 void runQuietly(const std::function<void()>& cleanup) {
   try {
     cleanup();
@@ -117,11 +112,22 @@ int64_t Session::insert(const InsertShape& shape, const std::vector<Value>& valu
   return runKept(inserts_, insertKey(shape, values), values, [&] { return insertStatement(shape); });
 }
 
+// Prepared statements are kept per statement text and kinds of bound values.
+// The key is built in a buffer kept from call to call.
+const std::string& Session::statementKey(const std::string& sql, const std::vector<Value>& params) {
+  std::string& key = keyBuffer_;
+  key.clear();
+  for (const auto& value : params) key += BoundParams::kindOf(value);
+  key += '\n';
+  key += sql;
+  return key;
+}
+
 // The key of the INSERT kept for `shape` with `values`: its table, its
 // columns (each with its spelling and length) and, cell after cell, the kind of value bound there or '-' where
-// the column takes its default. Built in a buffer kept from call to call.
+// the column takes its default. Built in the same buffer.
 const std::string& Session::insertKey(const InsertShape& shape, const std::vector<Value>& values) {
-  std::string& key = insertKeyBuffer_;
+  std::string& key = keyBuffer_;
   key.assign(shape.table);
   for (const auto* column : shape.columns) {
     const auto length = static_cast<uint32_t>(column->name.size());

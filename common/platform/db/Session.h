@@ -99,6 +99,7 @@ class Session {
   using KeptStatements = std::unordered_map<std::string, std::unique_ptr<PreparedStatement>>;
   int64_t runKept(KeptStatements& kept, const std::string& key, const std::vector<Value>& params,
                   const std::function<std::string()>& sql);
+  const std::string& statementKey(const std::string& sql, const std::vector<Value>& params);
   const std::string& insertKey(const InsertShape& shape, const std::vector<Value>& values);
   std::string insertStatement(const InsertShape& shape);
 
@@ -112,11 +113,11 @@ class Session {
   // connection does so now.
   std::optional<bool> blocksConfigured_;
   bool inBlocks_ = false;
-  // Kept for reuse: statements by text and kinds of values, and INSERTs by
-  // insertKey() (built in insertKeyBuffer_).
+  // Kept for reuse: statements by statementKey() and INSERTs by insertKey(),
+  // both built in keyBuffer_.
   KeptStatements statements_;
   KeptStatements inserts_;
-  std::string insertKeyBuffer_;
+  std::string keyBuffer_;
   std::unordered_map<std::string, std::unique_ptr<RowQuery>> finishedQueries_;
   std::unordered_map<std::string, sql::StatementForm> statementForms_;
 };

@@ -47,12 +47,6 @@ char BoundParams::kindOf(const Value& value) {
   return kText;
 }
 
-std::string BoundParams::signature(const std::vector<Value>& values) {
-  std::string kinds;
-  for (const auto& value : values) kinds += kindOf(value);
-  return kinds;
-}
-
 void BoundParams::bindTo(soci::statement& statement) {
   for (auto& holder : holders_) {
     switch (holder.kind) {

@@ -41,9 +41,9 @@ class BoundParams {
   BoundParams(const BoundParams&) = delete;
   BoundParams& operator=(const BoundParams&) = delete;
 
-  // One character per value naming its holder type; statements prepared
-  // for values of one signature can run with any values of that signature.
-  static std::string signature(const std::vector<Value>& values);
+  // The character naming the holder type of `value`; statements prepared
+  // for values of one signature (these characters in order) can run with
+  // any values of that signature.
   static char kindOf(const Value& value);
 
   void bindTo(soci::statement& statement);
