@@ -24,9 +24,8 @@ namespace tarnwick {
 // step of every line).
 class StatementRef {
  public:
-  template <class F>
-  requires(!std::is_same_v<std::remove_cvref_t<F>, StatementRef>)
-      StatementRef(F&& statement)  // NOLINT(google-explicit-constructor): takes lambdas as they are written
+  template <class F, class = std::enable_if_t<!std::is_same_v<std::remove_cvref_t<F>, StatementRef>>>
+  StatementRef(F&& statement)  // NOLINT(google-explicit-constructor): takes lambdas as they are written
       : statement_(const_cast<void*>(static_cast<const void*>(std::addressof(statement)))),
         call_([](void* f) { (*static_cast<std::remove_reference_t<F>*>(f))(); }) {}
   void operator()() const { call_(statement_); }
