@@ -124,8 +124,9 @@ const std::string& Session::statementKey(const std::string& sql, const std::vect
 }
 
 // The key of the INSERT kept for `shape` with `values`: its table, its
-// columns (each with its spelling and length) and, cell after cell, the kind of value bound there or '-' where
-// the column takes its default. Built in the same buffer.
+// columns (each with its spelling and length) and, cell after cell, the kind
+// of value bound there or '-' where the column takes its default. Built in
+// the same buffer.
 const std::string& Session::insertKey(const InsertShape& shape, const std::vector<Value>& values) {
   std::string& key = keyBuffer_;
   key.assign(shape.table);
@@ -160,8 +161,10 @@ int64_t Session::runKept(KeptStatements& kept, const std::string& key, const std
   return translatingDriverErrors([&]() -> int64_t {
     auto found = kept.find(key);
     if (found == kept.end()) {
+      std::string newKey = key;  // before sql() runs: `key` may be a buffer that later keys reuse
+      auto statement = std::make_unique<PreparedStatement>(session_, sql(), params);
       if (kept.size() >= kMaxKeptStatements) kept.clear();
-      found = kept.emplace(key, std::make_unique<PreparedStatement>(session_, sql(), params)).first;
+      found = kept.emplace(std::move(newKey), std::move(statement)).first;
     }
     try {
       return found->second->run(params);
