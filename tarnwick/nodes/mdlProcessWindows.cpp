@@ -13,12 +13,13 @@ using process::lineValue;
 
 namespace {
 
-// The input columns of one delivery window, by the names the reader is asked.
+// The input columns of one delivery window, by the names the reader is asked
+// (made once: some are too long to be made for each line without the heap).
 struct WindowColumns {
   int16_t messageType;
-  const char* begin;
-  const char* end;
-  const char* interval;
+  std::string begin;
+  std::string end;
+  std::string interval;
 };
 
 const WindowColumns kWindows[] = {

@@ -348,7 +348,9 @@ void Recordset::open(const std::string& sql, Connection& conn, CursorType cursor
 
 bool Recordset::isOpen() const { return impl_->isOpen(); }
 
-void Recordset::close() { *impl_ = Impl(); }
+void Recordset::close() {
+  if (impl_->isOpen()) *impl_ = Impl();  // one never opened holds nothing
+}
 
 int64_t Recordset::recordCount() {
   impl_->requireOpen();
