@@ -14,8 +14,8 @@
 # console output (but for the folder names) and database rows, and logs that
 # differ only in times, folders and the retention report; it says so, and
 # stops when they differ. --scaling then imports 100,000 and 1,000,000 lines
-# once per program, console to a file (several minutes), and shows the ratio
-# of the two wall times.
+# three times per program, console to a file (about six minutes), and shows
+# the ratio of the two median wall times.
 #
 # Needs sqlite3 and GNU time (/usr/bin/time). The machine's load is printed
 # before and after: other work on the machine shows in the figures.
@@ -91,10 +91,12 @@ measure() {
   tail -n 1 "$work/time" | awk -v s="$start" -v e="$end" '{ printf "%.3f %.2f %d\n", e - s, $1 + $2, $3 }'
 }
 
-# series <label> <lines> <file|pipe> <tarnwick args> <floor args>: three runs
-# of each program, alternating; prints one row of the table, medians.
-series() {
-  local label=$1 lines=$2 console=$3 tarnwick_args=$4 floor_args=$5
+# runs <label> <file|pipe> <tarnwick args> <floor args>: three runs of each
+# program, alternating (an import starts from an empty database each time);
+# prints the medians of tarnwick's and of the floor's "wall cpu kB", split
+# by "|".
+runs() {
+  local label=$1 console=$2 tarnwick_args=$3 floor_args=$4
   local t=() f=()
   for _ in 1 2 3; do
     [[ $label == import ]] && fresh_database "$work/t"
@@ -102,7 +104,15 @@ series() {
     [[ $label == import ]] && fresh_database "$work/f"
     f+=("$(measure "$work/f" "$console" "$floor" $floor_args)")
   done
-  row "$label, console to $console" "$lines" "$(medians "${t[@]}")" "$(medians "${f[@]}")"
+  echo "$(medians "${t[@]}")|$(medians "${f[@]}")"
+}
+
+# series <label> <lines> <file|pipe> <tarnwick args> <floor args>: one row of
+# the table from runs.
+series() {
+  local result
+  result=$(runs "$1" "$3" "$4" "$5")
+  row "$1, console to $3" "$2" "${result%|*}" "${result#*|}"
 }
 
 # medians <"wall cpu kB" ...>: the median of each of the three columns.
@@ -179,12 +189,10 @@ if ((scaling)); then
   for lines in 100000 1000000; do
     generate "$lines" >"$work/t/in.csv"
     cp "$work/t/in.csv" "$work/f/in.csv"
-    fresh_database "$work/t"
-    t=$(measure "$work/t" file ./tarnwick /i:in.csv)
-    fresh_database "$work/f"
-    f=$(measure "$work/f" file "$floor" import in.csv)
-    wall[t$lines]=${t%% *} wall[f$lines]=${f%% *}
-    row "import, $lines lines" "$lines" "$t" "$f"
+    result=$(runs import file /i:in.csv "import in.csv")
+    tarnwick_medians=${result%|*} floor_medians=${result#*|}
+    wall[t$lines]=${tarnwick_medians%% *} wall[f$lines]=${floor_medians%% *}
+    row "import, $lines lines" "$lines" "$tarnwick_medians" "$floor_medians"
   done
   awk -v t1="${wall[t100000]}" -v t10="${wall[t1000000]}" -v f1="${wall[f100000]}" -v f10="${wall[f1000000]}" \
     'BEGIN { printf "%-26s %6.2fx %28s %6.2fx  (wall time, 1,000,000 lines over 100,000)\n", "", t10 / t1, "", f10 / f1 }'
